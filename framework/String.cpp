@@ -16,7 +16,7 @@ size_t Clamp(int n, size_t max)
 }
 } // namespace
 
-void CString::FormatV(const wchar_t* pszFormat, va_list args)
+void CString::FormatV(const wchar_t *pszFormat, va_list args)
 {
     std::vector<wchar_t> buf(256);
     for (;;)
@@ -35,7 +35,7 @@ void CString::FormatV(const wchar_t* pszFormat, va_list args)
     }
 }
 
-void CString::Format(const wchar_t* pszFormat, ...)
+void CString::Format(const wchar_t *pszFormat, ...)
 {
     va_list args;
     va_start(args, pszFormat);
@@ -43,7 +43,7 @@ void CString::Format(const wchar_t* pszFormat, ...)
     va_end(args);
 }
 
-void CString::AppendFormat(const wchar_t* pszFormat, ...)
+void CString::AppendFormat(const wchar_t *pszFormat, ...)
 {
     CString more;
     va_list args;
@@ -61,7 +61,7 @@ int CString::Find(wchar_t ch, int nStart) const
     return pos == std::wstring::npos ? -1 : int(pos);
 }
 
-int CString::Find(const wchar_t* psz, int nStart) const
+int CString::Find(const wchar_t *psz, int nStart) const
 {
     if (nStart < 0 || size_t(nStart) > m_str.size())
         return -1;
@@ -98,21 +98,21 @@ CString CString::Right(int nCount) const
     return CString(m_str.substr(m_str.size() - n));
 }
 
-CString& CString::MakeLower()
+CString &CString::MakeLower()
 {
     if (!m_str.empty())
         CharLowerBuffW(&m_str[0], DWORD(m_str.size()));
     return *this;
 }
 
-CString& CString::MakeUpper()
+CString &CString::MakeUpper()
 {
     if (!m_str.empty())
         CharUpperBuffW(&m_str[0], DWORD(m_str.size()));
     return *this;
 }
 
-CString& CString::TrimLeft()
+CString &CString::TrimLeft()
 {
     size_t i = 0;
     while (i < m_str.size() && iswspace(m_str[i]))
@@ -121,7 +121,7 @@ CString& CString::TrimLeft()
     return *this;
 }
 
-CString& CString::TrimRight()
+CString &CString::TrimRight()
 {
     size_t n = m_str.size();
     while (n > 0 && iswspace(m_str[n - 1]))
@@ -130,7 +130,7 @@ CString& CString::TrimRight()
     return *this;
 }
 
-CString& CString::TrimRight(wchar_t ch)
+CString &CString::TrimRight(wchar_t ch)
 {
     size_t n = m_str.size();
     while (n > 0 && m_str[n - 1] == ch)
@@ -139,7 +139,7 @@ CString& CString::TrimRight(wchar_t ch)
     return *this;
 }
 
-CString& CString::Trim()
+CString &CString::Trim()
 {
     TrimRight();
     return TrimLeft();
@@ -148,7 +148,7 @@ CString& CString::Trim()
 int CString::Replace(wchar_t chOld, wchar_t chNew)
 {
     int count = 0;
-    for (wchar_t& c : m_str)
+    for (wchar_t &c : m_str)
     {
         if (c == chOld)
         {
@@ -159,7 +159,7 @@ int CString::Replace(wchar_t chOld, wchar_t chNew)
     return count;
 }
 
-int CString::Replace(const wchar_t* pszOld, const wchar_t* pszNew)
+int CString::Replace(const wchar_t *pszOld, const wchar_t *pszNew)
 {
     std::wstring from = pszOld ? pszOld : L"";
     std::wstring to = pszNew ? pszNew : L"";
@@ -176,7 +176,7 @@ int CString::Replace(const wchar_t* pszOld, const wchar_t* pszNew)
     return count;
 }
 
-int CString::Insert(int nIndex, const wchar_t* psz)
+int CString::Insert(int nIndex, const wchar_t *psz)
 {
     m_str.insert(Clamp(nIndex, m_str.size()), psz ? psz : L"");
     return GetLength();
@@ -189,12 +189,12 @@ int CString::Delete(int nIndex, int nCount)
     return GetLength();
 }
 
-int CString::CompareNoCase(const wchar_t* psz) const
+int CString::CompareNoCase(const wchar_t *psz) const
 {
     return _wcsicmp(m_str.c_str(), psz ? psz : L"");
 }
 
-wchar_t* CString::GetBuffer(int nMinLength)
+wchar_t *CString::GetBuffer(int nMinLength)
 {
     if (nMinLength > 0 && size_t(nMinLength) > m_str.size())
         m_str.resize(size_t(nMinLength));
@@ -208,7 +208,7 @@ void CString::ReleaseBuffer(int nNewLength)
     m_str.resize(Clamp(nNewLength, m_str.size()));
 }
 
-CString Utf8ToString(const char* pData, int nBytes)
+CString Utf8ToString(const char *pData, int nBytes)
 {
     if (!pData || nBytes <= 0)
         return CString();
@@ -219,7 +219,7 @@ CString Utf8ToString(const char* pData, int nBytes)
     return CString(std::move(out));
 }
 
-std::string StringToUtf8(const CString& s)
+std::string StringToUtf8(const CString &s)
 {
     if (s.IsEmpty())
         return std::string();
@@ -230,12 +230,12 @@ std::string StringToUtf8(const CString& s)
     return out;
 }
 
-BOOL AfxExtractSubString(CString& rString, const wchar_t* pszFullString, int iSubString, wchar_t chSep)
+BOOL AfxExtractSubString(CString &rString, const wchar_t *pszFullString, int iSubString, wchar_t chSep)
 {
     rString.Empty();
     if (!pszFullString || iSubString < 0)
         return FALSE;
-    const wchar_t* p = pszFullString;
+    const wchar_t *p = pszFullString;
     while (iSubString-- > 0)
     {
         p = wcschr(p, chSep);
@@ -243,7 +243,7 @@ BOOL AfxExtractSubString(CString& rString, const wchar_t* pszFullString, int iSu
             return FALSE;
         ++p;
     }
-    const wchar_t* end = wcschr(p, chSep);
+    const wchar_t *end = wcschr(p, chSep);
     rString = end ? CString(p, int(end - p)) : CString(p);
     return TRUE;
 }

@@ -15,18 +15,18 @@ public:
     bool IsEmpty() const { return m_items.empty(); }
 
     // Out-of-range indexes throw std::out_of_range, never touch memory.
-    const CString& GetAt(int i) const { return m_items.at(size_t(i)); }
-    CString& ElementAt(int i) { return m_items.at(size_t(i)); }
-    const CString& operator[](int i) const { return GetAt(i); }
-    CString& operator[](int i) { return ElementAt(i); }
-    void SetAt(int i, const CString& s) { m_items.at(size_t(i)) = s; }
+    const CString &GetAt(int i) const { return m_items.at(size_t(i)); }
+    CString &ElementAt(int i) { return m_items.at(size_t(i)); }
+    const CString &operator[](int i) const { return GetAt(i); }
+    CString &operator[](int i) { return ElementAt(i); }
+    void SetAt(int i, const CString &s) { m_items.at(size_t(i)) = s; }
 
-    int Add(const CString& s)
+    int Add(const CString &s)
     {
         m_items.push_back(s);
         return GetUpperBound();
     }
-    void SetAtGrow(int i, const CString& s)
+    void SetAtGrow(int i, const CString &s)
     {
         if (i < 0)
             throw std::out_of_range("CStringArray::SetAtGrow");
@@ -49,7 +49,7 @@ public:
             throw std::out_of_range("CStringArray::RemoveAt");
         m_items.erase(m_items.begin() + i, m_items.begin() + i + nCount);
     }
-    void InsertAt(int i, const CString& s)
+    void InsertAt(int i, const CString &s)
     {
         if (i < 0 || size_t(i) > m_items.size())
             throw std::out_of_range("CStringArray::InsertAt");

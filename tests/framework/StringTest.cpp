@@ -1,4 +1,5 @@
 #include "framework/String.h"
+
 #include "framework/StringArray.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@ namespace
 {
 std::atomic<int> g_counter{0};
 
-void MakeFolders(const CString& strFolder)
+void MakeFolders(const CString &strFolder)
 {
     // Creates every missing level; existing ones are fine.
     for (int i = 3; i <= strFolder.GetLength(); ++i)
@@ -32,7 +32,7 @@ CTempFolder::~CTempFolder()
     RemoveTree(m_strPath);
 }
 
-CString CTempFolder::Write(const CString& strRelative, const std::string& bytes) const
+CString CTempFolder::Write(const CString &strRelative, const std::string &bytes) const
 {
     CString path = m_strPath + strRelative;
     int slash = path.ReverseFind(L'\\');
@@ -47,26 +47,26 @@ CString CTempFolder::Write(const CString& strRelative, const std::string& bytes)
     return path;
 }
 
-CString CTempFolder::MakeFolder(const CString& strRelative) const
+CString CTempFolder::MakeFolder(const CString &strRelative) const
 {
     CString path = m_strPath + strRelative;
     MakeFolders(path);
     return path;
 }
 
-bool FileExists(const CString& strPath)
+bool FileExists(const CString &strPath)
 {
     DWORD a = GetFileAttributesW(strPath);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool FolderExists(const CString& strPath)
+bool FolderExists(const CString &strPath)
 {
     DWORD a = GetFileAttributesW(strPath);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string ReadAll(const CString& strPath)
+std::string ReadAll(const CString &strPath)
 {
     std::string out;
     HANDLE h = CreateFileW(strPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -80,7 +80,7 @@ std::string ReadAll(const CString& strPath)
     return out;
 }
 
-void RemoveTree(const CString& strPath)
+void RemoveTree(const CString &strPath)
 {
     CString folder = strPath;
     folder.TrimRight(L'\\');
