@@ -1,0 +1,210 @@
+#include "engine/Decrypt.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace
+{
+typedef std::vector<unsigned char> Bytes;
+
+Bytes Hex(const char *psz)
+{
+    Bytes bytes;
+    std::string s(psz);
+    for (size_t i = 0; i + 1 < s.size(); i += 2)
+        bytes.push_back(static_cast<unsigned char>(std::stoi(s.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+Bytes Text(const char *psz)
+{
+    std::string s(psz);
+    return Bytes(s.begin(), s.end());
+}
+
+Bytes Prefix(const Bytes &bytes, size_t n)
+{
+    return Bytes(bytes.begin(), bytes.begin() + n);
+}
+
+Bytes Concat(Bytes a, const Bytes &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// AES-128 CBC known answer (SP 800-38A F.2.2); the last cipher block is the PKCS#7 padding block that
+// openssl adds to the 64 bytes of plain text.
+const char *const kKey = "2b7e151628aed2a6abf7158809cf4f3c";
+const char *const kIv = "000102030405060708090a0b0c0d0e0f";
+const char *const kPlain = "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+                           "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
+const char *const kCipher = "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+                            "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7"
+                            "8cb82807230e1321d3fae00d18cc2012";
+
+// Sixteen bytes of 16 under the all-zero key and IV.
+const char *const kZeroKeyPaddingOnly = "0143db63ee66b0cdff9f69917680151e";
+// "Fendral zero key check" under the all-zero key and IV.
+const char *const kZeroKeyText = "16e1a05522371767dcd758401c7f70fa19f4cc3d24cb984f69b211a835277554";
+} // namespace
+
+TEST(DecryptAes128Cbc, KnownAnswersDecryptAndLosePadding)
+{
+    struct Case
+    {
+        const char *pszName;
+        Bytes key, iv, cipher, plain;
+    } cases[] = {
+        {"F.2.2 four blocks plus padding block", Hex(kKey), Hex(kIv), Hex(kCipher), Hex(kPlain)},
+        {"15 bytes, one padding byte", Hex(kKey), Hex(kIv), Hex("9be1e579d107a136c031b645a88da750"),
+         Prefix(Hex(kPlain), 15)},
+        {"16 bytes, whole padding block", Hex(kKey), Hex(kIv),
+         Hex("7649abac8119b246cee98e9b12e9197d8964e0b149c10b7b682e6e39aaeb731c"), Prefix(Hex(kPlain), 16)},
+        {"33 bytes, fifteen padding bytes", Hex(kKey), Hex(kIv),
+         Hex("7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+             "8952d70a60e8382748f7e75c965d86d2"),
+         Prefix(Hex(kPlain), 33)},
+        {"zero key text", Hex("00000000000000000000000000000000"), Hex("00000000000000000000000000000000"),
+         Hex(kZeroKeyText), Text("Fendral zero key check")},
+    };
+    for (const Case &c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        Bytes out;
+        ASSERT_TRUE(DecryptAes128Cbc(c.key, c.iv, c.cipher, out));
+        EXPECT_EQ(out, c.plain);
+        EXPECT_GE(c.cipher.size() - out.size(), 1u);
+        EXPECT_LE(c.cipher.size() - out.size(), 16u);
+    }
+}
+
+TEST(DecryptAes128Cbc, KeyIsFilledUpOrCutToSixteenBytes)
+{
+    const Bytes zeroIv(16, 0);
+    struct Case
+    {
+        const char *pszName;
+        Bytes key, iv, cipher, plain;
+    } cases[] = {
+        {"empty key is the zero key", Bytes(), zeroIv, Hex(kZeroKeyText), Text("Fendral zero key check")},
+        {"short key is zero filled", Hex("0102030405"), zeroIv,
+         Hex("68073e3ea621caf003be83f0d6b722715e27680a659d00586934eeb2e7999d60"),
+         Text("short key, zero filled")},
+        {"32-byte key uses its first 16", Concat(Hex(kKey), Hex("ffeeddccbbaa99887766554433221100")),
+         Hex(kIv), Hex(kCipher), Hex(kPlain)},
+        {"17-byte key uses its first 16", Concat(Hex(kKey), Hex("01")), Hex(kIv), Hex(kCipher), Hex(kPlain)},
+    };
+    for (const Case &c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        Bytes out;
+        ASSERT_TRUE(DecryptAes128Cbc(c.key, c.iv, c.cipher, out));
+        EXPECT_EQ(out, c.plain);
+    }
+}
+
+TEST(DecryptAes128Cbc, EmptyIvIsTheZeroIv)
+{
+    Bytes withEmpty, withZeros;
+    ASSERT_TRUE(DecryptAes128Cbc(Bytes(16, 0), Bytes(), Hex(kZeroKeyText), withEmpty));
+    ASSERT_TRUE(DecryptAes128Cbc(Bytes(16, 0), Bytes(16, 0), Hex(kZeroKeyText), withZeros));
+    EXPECT_EQ(withEmpty, withZeros);
+    EXPECT_EQ(withEmpty, Text("Fendral zero key check"));
+
+    // Data made with a non-zero IV: under the zero IV only its first block comes out different.
+    Bytes withOther;
+    ASSERT_TRUE(DecryptAes128Cbc(Hex(kKey), Bytes(), Hex(kCipher), withOther));
+    const Bytes plain = Hex(kPlain);
+    ASSERT_EQ(withOther.size(), plain.size());
+    EXPECT_NE(Bytes(withOther.begin(), withOther.begin() + 16), Bytes(plain.begin(), plain.begin() + 16));
+    EXPECT_EQ(Bytes(withOther.begin() + 16, withOther.end()), Bytes(plain.begin() + 16, plain.end()));
+}
+
+TEST(DecryptAes128Cbc, PaddingOnlyBlockGivesEmptyOutput)
+{
+    Bytes out(5, 0xAA);
+    ASSERT_TRUE(DecryptAes128Cbc(Bytes(), Bytes(), Hex(kZeroKeyPaddingOnly), out));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(DecryptAes128Cbc, EmptyInputGivesEmptyOutput)
+{
+    Bytes out(3, 1);
+    EXPECT_TRUE(DecryptAes128Cbc(Hex(kKey), Hex(kIv), Bytes(), out));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(DecryptAes128Cbc, LengthNotAMultipleOfSixteenFails)
+{
+    Bytes cipher = Hex(kCipher);
+    for (size_t n : {size_t(1), size_t(15), size_t(17), size_t(79)})
+    {
+        SCOPED_TRACE(n);
+        Bytes out;
+        EXPECT_FALSE(DecryptAes128Cbc(Hex(kKey), Hex(kIv), Bytes(cipher.begin(), cipher.begin() + n), out));
+    }
+}
+
+TEST(DecryptAes128Cbc, BadPaddingFails)
+{
+    // Single blocks made with openssl -nopad under this key and IV, each ending in the bytes named.
+    const Bytes key = Hex("000102030405060708090a0b0c0d0e0f");
+    const Bytes iv = Hex("f0e0d0c0b0a090807060504030201000");
+    struct Case
+    {
+        const char *pszName;
+        const char *pszCipher;
+        BOOL bOk;
+        size_t nPlain;
+    } cases[] = {
+        {"last byte 0", "22e6058ef4cbffc86c3e607d555b3257", FALSE, 0},
+        {"last byte 17", "fd8e9a0689ae8c65459a4f7e6e57bb32", FALSE, 0},
+        {"02 03 03: earlier padding byte differs", "304481a419eb420ac9178d5fa335050a", FALSE, 0},
+        {"01 is valid", "e5ba1ee30b3d81726ddd7897c06a264c", TRUE, 15},
+        {"04 04 04 04 is valid", "342040a138c6ad761c0c476b210c5c89", TRUE, 12},
+        {"sixteen 16s is valid", "6431995611c0a30f53df1710cfc3eb76", TRUE, 0},
+    };
+    for (const Case &c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        Bytes out;
+        BOOL bOk = DecryptAes128Cbc(key, iv, Hex(c.pszCipher), out);
+        EXPECT_EQ(bOk, c.bOk);
+        if (bOk && c.bOk)
+        {
+            EXPECT_EQ(out, Bytes(c.nPlain, 0x41));
+        }
+    }
+}
+
+TEST(DecryptAes128Cbc, TamperedDataOrWrongKeyFails)
+{
+    Bytes out;
+    Bytes flipped = Hex(kCipher);
+    flipped.back() ^= 0x01;
+    EXPECT_FALSE(DecryptAes128Cbc(Hex(kKey), Hex(kIv), flipped, out));
+
+    Bytes wrongKey = Hex(kKey);
+    wrongKey[0] ^= 0x80;
+    EXPECT_FALSE(DecryptAes128Cbc(wrongKey, Hex(kIv), Hex(kCipher), out));
+
+    // Plain MPEG-TS-like data that was never encrypted.
+    Bytes notEncrypted(188 * 16, 0xFF);
+    for (size_t i = 0; i < notEncrypted.size(); i += 188)
+        notEncrypted[i] = 0x47;
+    EXPECT_FALSE(DecryptAes128Cbc(Hex(kKey), Hex(kIv), notEncrypted, out));
+}
+
+TEST(DecryptAes128Cbc, CallsAreIndependent)
+{
+    Bytes first, second;
+    ASSERT_TRUE(DecryptAes128Cbc(Hex(kKey), Hex(kIv), Hex(kCipher), first));
+    // A failing call in between must leave nothing behind either.
+    Bytes scratch;
+    EXPECT_FALSE(DecryptAes128Cbc(Hex(kKey), Hex(kIv), Hex("22e6058ef4cbffc86c3e607d555b3257"), scratch));
+    ASSERT_TRUE(DecryptAes128Cbc(Hex(kKey), Hex(kIv), Hex(kCipher), second));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first, Hex(kPlain));
+}
