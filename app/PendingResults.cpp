@@ -1,0 +1,8 @@
+// Temporary: removed when job results, naming and listing land.
+#include "app/FendralDlg.h"
+
+LRESULT CFendralDlg::OnMergeAllDone(WPARAM, LPARAM) { return 0; }
+LRESULT CFendralDlg::OnMergeItemDone(WPARAM, LPARAM) { return 0; }
+CString CFendralDlg::MakeOutputName(CString, BOOL) { return CString(); }
+void CFendralDlg::ListDirectory(const CString &, CStringArray &, CStringArray &, BOOL) {}
+BOOL DeleteDirectory(const CString &) { return FALSE; }
