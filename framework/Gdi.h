@@ -13,6 +13,20 @@ class CWnd;
 class CDC;
 class CBitmap;
 
+// A RECT with its size; usable wherever a LPRECT/LPCRECT is taken.
+class CRect : public RECT
+{
+public:
+    CRect() : RECT{0, 0, 0, 0} {}
+    CRect(int l, int t, int r, int b) : RECT{l, t, r, b} {}
+    CRect(const RECT &rc) : RECT(rc) {}
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    void OffsetRect(int x, int y) { ::OffsetRect(this, x, y); }
+    operator LPRECT() { return this; }
+    operator LPCRECT() const { return this; }
+};
+
 class CGdiObject
 {
 public:

@@ -68,31 +68,27 @@ template <class T, auto pfn> LRESULT MessageThunk(CCmdTarget *p, UINT, WPARAM wP
 }
 } // namespace afx
 
-#define DECLARE_MESSAGE_MAP()                                                                                \
-public:                                                                                                      \
-    static const AFX_MSGMAP *GetThisMessageMap();                                                            \
+// clang-format off
+#define DECLARE_MESSAGE_MAP()                                                            \
+public:                                                                                  \
+    static const AFX_MSGMAP *GetThisMessageMap();                                        \
     const AFX_MSGMAP *GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                               \
-    const AFX_MSGMAP *theClass::GetMessageMap() const                                                        \
-    {                                                                                                        \
-        return GetThisMessageMap();                                                                          \
-    }                                                                                                        \
-    const AFX_MSGMAP *theClass::GetThisMessageMap()                                                          \
-    {                                                                                                        \
-        using ThisClass = theClass;                                                                          \
-        using TheBaseClass = baseClass;                                                                      \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                           \
+    const AFX_MSGMAP *theClass::GetMessageMap() const { return GetThisMessageMap(); }    \
+    const AFX_MSGMAP *theClass::GetThisMessageMap()                                      \
+    {                                                                                    \
+        using ThisClass = theClass;                                                      \
+        using TheBaseClass = baseClass;                                                  \
+        static_assert(sizeof(ThisClass) > 0 && sizeof(TheBaseClass) > 0, "complete");    \
         static const AFX_MSGMAP_ENTRY s_entries[] = {
 
-#define END_MESSAGE_MAP()                                                                                    \
-    {                                                                                                        \
-        0, 0, 0, 0, nullptr                                                                                  \
-    }                                                                                                        \
-    }                                                                                                        \
-    ;                                                                                                        \
-    static const AFX_MSGMAP s_map = {&TheBaseClass::GetThisMessageMap, s_entries};                           \
-    return &s_map;                                                                                           \
+#define END_MESSAGE_MAP()                                                                \
+            {0, 0, 0, 0, nullptr}};                                                      \
+        static const AFX_MSGMAP s_map = {&TheBaseClass::GetThisMessageMap, s_entries};   \
+        return &s_map;                                                                   \
     }
+// clang-format on
 
 // WM_COMMAND from control or command nID with notification code wCode: void memberFxn().
 #define ON_CONTROL(wCode, nID, memberFxn)                                                                    \

@@ -137,13 +137,10 @@ protected:
     // Called once the window is gone (WM_NCDESTROY): forgets the handle.
     virtual void PostNcDestroy() {}
     void ForgetWindow();
-    // Runs a message through the table with the current-message bookkeeping and exception barrier.
-    // FALSE when nothing in the table took it.
+    // Runs a message through OnWndMsg as the current message, behind an exception barrier.
+    // FALSE when nothing in the table took it (or a handler threw).
     BOOL DispatchGuarded(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT *pResult);
 
-    WNDPROC m_pfnSuper = nullptr;
-
-private:
     struct CurrentMessage
     {
         UINT nMsg = 0;
@@ -151,7 +148,28 @@ private:
         LPARAM lParam = 0;
         bool bValid = false;
     };
+    // Makes a message the current one (for Default) and puts the previous one back at scope end.
+    class CCurrentMessageScope
+    {
+    public:
+        CCurrentMessageScope(CWnd *pWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
+            : m_pWnd(pWnd), m_saved(pWnd->m_msgCur)
+        {
+            pWnd->m_msgCur = {nMsg, wParam, lParam, true};
+        }
+        ~CCurrentMessageScope() { m_pWnd->m_msgCur = m_saved; }
+        CCurrentMessageScope(const CCurrentMessageScope &) = delete;
+        CCurrentMessageScope &operator=(const CCurrentMessageScope &) = delete;
+
+    private:
+        CWnd *m_pWnd;
+        CurrentMessage m_saved;
+    };
+
+    WNDPROC m_pfnSuper = nullptr;
     CurrentMessage m_msgCur;
+
+private:
     CMenu m_menuSystem;
     CFont m_fontLent;
 
