@@ -3,6 +3,4 @@
 
 LRESULT CFendralDlg::OnMergeAllDone(WPARAM, LPARAM) { return 0; }
 LRESULT CFendralDlg::OnMergeItemDone(WPARAM, LPARAM) { return 0; }
-CString CFendralDlg::MakeOutputName(CString, BOOL) { return CString(); }
-void CFendralDlg::ListDirectory(const CString &, CStringArray &, CStringArray &, BOOL) {}
 BOOL DeleteDirectory(const CString &) { return FALSE; }
