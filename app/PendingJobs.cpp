@@ -1,6 +1,0 @@
-// Temporary: removed when the pickers land.
-#include "app/FendralDlg.h"
-
-void CFendralDlg::OnBnClickedBrowseInput() {}
-void CFendralDlg::OnBnClickedBrowseOutput() {}
-void CFendralDlg::OnBnClickedBrowseSaveDir() {}
