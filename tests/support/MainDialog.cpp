@@ -96,6 +96,18 @@ void CMainDialog::Start()
             m_hDlg = dialogs.empty() ? nullptr : dialogs.front();
             return m_hDlg != nullptr || HasEnded();
         });
+    if (!m_hDlg)
+        return;
+    // The window manager activates a new window a little later; input sent before that is lost to the
+    // focus change that activation brings.
+    WaitUntil(
+        [this] {
+            GUITHREADINFO info{};
+            info.cbSize = sizeof(info);
+            return HasEnded() || (::GetGUIThreadInfo(m_nThreadId, &info) && info.hwndActive == m_hDlg);
+        },
+        5000);
+    Sync();
 }
 
 CMainDialog::~CMainDialog()
