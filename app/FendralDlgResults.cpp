@@ -1,0 +1,264 @@
+// app/FendralDlgResults.cpp: each job's result, the end of a run, and the deletion of batch sources.
+#include "app/FendralDlg.h"
+#include "framework/Time.h"
+
+#include <algorithm>
+#include <oleauto.h>
+#include <shellapi.h>
+#include <vector>
+
+namespace
+{
+bool EndsWithNoCase(const CString &strLower, const wchar_t *pszEnd)
+{
+    int nEnd = static_cast<int>(wcslen(pszEnd));
+    return strLower.GetLength() >= nEnd && strLower.Right(nEnd) == pszEnd;
+}
+
+// The full form of a path with one closing backslash; empty when it has none.
+CString FolderKey(const CString &strPath)
+{
+    if (strPath.IsEmpty())
+        return CString();
+    DWORD dwLength = GetFullPathNameW(strPath, 0, nullptr, nullptr);
+    if (dwLength == 0)
+        return CString();
+    CString strFull;
+    DWORD dwWritten = GetFullPathNameW(strPath, dwLength, strFull.GetBuffer(int(dwLength)), nullptr);
+    if (dwWritten == 0 || dwWritten >= dwLength)
+        return CString();
+    strFull.ReleaseBuffer(int(dwWritten));
+    if (strFull[strFull.GetLength() - 1] != L'\\')
+        strFull += L'\\';
+    return strFull;
+}
+
+bool StartsWithNoCase(const CString &strText, const CString &strStart)
+{
+    return strText.GetLength() >= strStart.GetLength() &&
+           strText.Left(strStart.GetLength()).CompareNoCase(strStart) == 0;
+}
+
+// What a run wrote and where: source deletion must not take any of it.
+class COutputGuard
+{
+public:
+    COutputGuard(const CStringArray &arrJobs, const CString &strSaveDir)
+    {
+        AddFolder(strSaveDir);
+        for (int i = 1; i < arrJobs.GetSize(); i += 2)
+        {
+            const CString &strOutput = arrJobs[i];
+            CString strFile = FolderKey(strOutput);
+            if (strFile.IsEmpty())
+                continue;
+            m_files.push_back(strFile);
+            int nSlash = strOutput.ReverseFind(L'\\');
+            if (nSlash >= 0)
+                AddFolder(strOutput.Left(nSlash + 1));
+        }
+    }
+
+    // A folder that is, or lies above, a folder the run wrote into.
+    bool ProtectsFolder(const CString &strDir) const
+    {
+        CString strKey = FolderKey(strDir);
+        for (const CString &strFolder : m_folders)
+        {
+            if (strKey.IsEmpty() || StartsWithNoCase(strFolder, strKey))
+                return true;
+        }
+        return false;
+    }
+
+    bool ProtectsFile(const CString &strPath) const
+    {
+        CString strKey = FolderKey(strPath);
+        for (const CString &strFile : m_files)
+        {
+            if (strKey.CompareNoCase(strFile) == 0)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    void AddFolder(const CString &strFolder)
+    {
+        CString strKey = FolderKey(strFolder);
+        if (!strKey.IsEmpty())
+            m_folders.push_back(strKey);
+    }
+
+    std::vector<CString> m_folders;
+    std::vector<CString> m_files;
+};
+
+// Adds to the plans what a merged local playlist's folder gives up at the run's end.
+void PlanSourceDeletion(CFendralDlg &dlg, const CString &strInput, CStringArray &arrDelFiles,
+                        CStringArray &arrDelDirs)
+{
+    CString strLower = strInput;
+    strLower.MakeLower();
+    if (strLower.Left(4) == L"http")
+        return;
+    int nSlash = strInput.ReverseFind(L'\\');
+    if (nSlash < 1)
+        return;
+
+    const CString strFolder = strInput.Left(nSlash + 1);
+    CStringArray arrFiles, arrDirs;
+    dlg.ListDirectory(strFolder, arrFiles, arrDirs, FALSE);
+
+    bool bVideo = false;
+    CString strPlaylist;
+    for (int i = 0; i < arrFiles.GetSize(); ++i)
+    {
+        CString strPath = arrFiles[i];
+        strPath.MakeLower();
+        if (EndsWithNoCase(strPath, L".mkv") || EndsWithNoCase(strPath, L".avi") ||
+            EndsWithNoCase(strPath, L".mp4") || EndsWithNoCase(strPath, L".ts"))
+            bVideo = true;
+        else if (EndsWithNoCase(strPath, L".m3u8"))
+            strPlaylist = arrFiles[i];
+    }
+
+    if (bVideo && !strPlaylist.IsEmpty())
+        arrDelFiles.Add(strPlaylist);
+
+    if (arrDirs.GetSize() >= 2)
+    {
+        for (int i = 0; i < arrDirs.GetSize(); ++i)
+        {
+            CStringArray arrSubFiles, arrSubDirs;
+            dlg.ListDirectory(arrDirs[i], arrSubFiles, arrSubDirs, FALSE);
+            for (int k = 0; k < arrSubFiles.GetSize(); ++k)
+            {
+                CString strPath = arrSubFiles[k];
+                strPath.MakeLower();
+                if (EndsWithNoCase(strPath, L".m3u8"))
+                    arrDelDirs.Add(arrSubFiles[k].Left(arrSubFiles[k].ReverseFind(L'\\') + 1));
+            }
+        }
+        if (!strPlaylist.IsEmpty())
+        {
+            bool bPlanned = false;
+            for (int i = 0; i < arrDelFiles.GetSize() && !bPlanned; ++i)
+                bPlanned = arrDelFiles[i] == strPlaylist;
+            if (!bPlanned)
+                arrDelFiles.Add(strPlaylist);
+        }
+    }
+    else if (bVideo)
+    {
+        for (int i = 0; i < arrDirs.GetSize(); ++i)
+            arrDelDirs.Add(arrDirs[i]);
+    }
+    else
+    {
+        arrDelDirs.Add(strFolder);
+    }
+}
+
+void EnableItem(CWnd &dlg, int nID, BOOL bEnable)
+{
+    if (CWnd *pItem = dlg.GetDlgItem(nID))
+        pItem->EnableWindow(bEnable);
+}
+} // namespace
+
+LRESULT CFendralDlg::OnMergeItemDone(WPARAM wParam, LPARAM lParam)
+{
+    // The worker's copy is ours to free, whatever the result says.
+    BSTR bstrInput = reinterpret_cast<BSTR>(lParam);
+    const CString strInput = bstrInput ? CString(bstrInput, int(SysStringLen(bstrInput))) : CString();
+    SysFreeString(bstrInput);
+
+    const CString strStamp = CTime::GetCurrentTime().Format(L"%H:%M:%S");
+    if (wParam == 0)
+    {
+        ++m_nFail;
+        if (IsDlgButtonChecked(IDC_CHECK_SHOW_FAILURE))
+            m_listResult.AddString(L"失败：(" + strStamp + L") " + strInput);
+    }
+    else if (wParam == 1)
+    {
+        ++m_nSuccess;
+        if (IsDlgButtonChecked(IDC_CHECK_SHOW_SUCCESS))
+            m_listResult.AddString(L"成功：(" + strStamp + L") " + strInput);
+        if (m_bDeleteSource)
+            PlanSourceDeletion(*this, strInput, m_arrDelFiles, m_arrDelDirs);
+    }
+    return 0;
+}
+
+LRESULT CFendralDlg::OnMergeAllDone(WPARAM wParam, LPARAM)
+{
+    if (wParam != 0)
+        return 0;
+
+    if (m_bDeleteSource && m_bBatchMode)
+    {
+        for (int i = 0; i < m_arrDelDirs.GetSize(); ++i)
+        {
+            const CString &strDir = m_arrDelDirs[i];
+            if (strDir.IsEmpty() || strDir[strDir.GetLength() - 1] != L'\\')
+                m_arrDelDirs[i] += L'\\';
+        }
+
+        // The plans come from the source folders alone; the run's own outputs may lie inside them.
+        CString strSaveDir;
+        m_editSaveDir.GetWindowText(strSaveDir);
+        const COutputGuard guard(m_arrJobs, strSaveDir);
+        for (int i = 0; i < m_arrDelFiles.GetSize(); ++i)
+        {
+            if (!guard.ProtectsFile(m_arrDelFiles[i]))
+                DeleteFileW(m_arrDelFiles[i]);
+        }
+        for (int i = 0; i < m_arrDelDirs.GetSize(); ++i)
+        {
+            if (!guard.ProtectsFolder(m_arrDelDirs[i]))
+                DeleteDirectory(m_arrDelDirs[i]);
+        }
+    }
+
+    m_bRunning = FALSE;
+    m_arrJobs.RemoveAll();
+    m_arrDelDirs.RemoveAll();
+    m_arrDelFiles.RemoveAll();
+
+    EnableItem(*this, IDC_BUTTON_START, TRUE);
+    EnableItem(*this, IDC_BUTTON_STOP, FALSE);
+    EnableItem(*this, IDC_RADIO_SINGLE, TRUE);
+    EnableItem(*this, IDC_RADIO_BATCH, TRUE);
+    m_btnBrowseInput.EnableWindow(TRUE);
+    m_btnBrowseOutput.EnableWindow(TRUE);
+    m_btnBrowseSaveDir.EnableWindow(TRUE);
+    m_progress.SetPos(100);
+
+    if (m_bBatchMode)
+    {
+        CString strSummary;
+        if (m_nFail > 0)
+            strSummary.Format(L"所有M3U8视频合并完成，共成功合并%d个视频，%d个视频合并失败！", m_nSuccess,
+                              m_nFail);
+        else
+            strSummary.Format(L"所有M3U8视频合并完成，共成功合并%d个视频！", m_nSuccess);
+        m_listInfo.AddString(strSummary);
+    }
+    return 0;
+}
+
+BOOL DeleteDirectory(const CString &strDir)
+{
+    // The shell reads a list of paths ended by an empty one.
+    std::vector<wchar_t> from(size_t(strDir.GetLength()) + 2, L'\0');
+    std::copy(strDir.GetString(), strDir.GetString() + strDir.GetLength(), from.begin());
+
+    SHFILEOPSTRUCTW op = {};
+    op.hwnd = nullptr;
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.data();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+    return SHFileOperationW(&op) == 0 ? TRUE : FALSE;
+}
