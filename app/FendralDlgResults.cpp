@@ -9,7 +9,7 @@
 
 namespace
 {
-bool EndsWithNoCase(const CString &strLower, const wchar_t *pszEnd)
+bool EndsWith(const CString &strLower, const wchar_t *pszEnd)
 {
     int nEnd = static_cast<int>(wcslen(pszEnd));
     return strLower.GetLength() >= nEnd && strLower.Right(nEnd) == pszEnd;
@@ -62,10 +62,13 @@ public:
     // A folder that is, or lies above, a folder the run wrote into.
     bool ProtectsFolder(const CString &strDir) const
     {
+        // A path without a full form is not deleted either: nothing can be said about what it holds.
         CString strKey = FolderKey(strDir);
+        if (strKey.IsEmpty())
+            return true;
         for (const CString &strFolder : m_folders)
         {
-            if (strKey.IsEmpty() || StartsWithNoCase(strFolder, strKey))
+            if (StartsWithNoCase(strFolder, strKey))
                 return true;
         }
         return false;
@@ -116,10 +119,10 @@ void PlanSourceDeletion(CFendralDlg &dlg, const CString &strInput, CStringArray 
     {
         CString strPath = arrFiles[i];
         strPath.MakeLower();
-        if (EndsWithNoCase(strPath, L".mkv") || EndsWithNoCase(strPath, L".avi") ||
-            EndsWithNoCase(strPath, L".mp4") || EndsWithNoCase(strPath, L".ts"))
+        if (EndsWith(strPath, L".mkv") || EndsWith(strPath, L".avi") || EndsWith(strPath, L".mp4") ||
+            EndsWith(strPath, L".ts"))
             bVideo = true;
-        else if (EndsWithNoCase(strPath, L".m3u8"))
+        else if (EndsWith(strPath, L".m3u8"))
             strPlaylist = arrFiles[i];
     }
 
@@ -136,7 +139,7 @@ void PlanSourceDeletion(CFendralDlg &dlg, const CString &strInput, CStringArray 
             {
                 CString strPath = arrSubFiles[k];
                 strPath.MakeLower();
-                if (EndsWithNoCase(strPath, L".m3u8"))
+                if (EndsWith(strPath, L".m3u8"))
                     arrDelDirs.Add(arrSubFiles[k].Left(arrSubFiles[k].ReverseFind(L'\\') + 1));
             }
         }
