@@ -37,7 +37,10 @@ std::wstring FilterBlock(const OPENFILENAMEW &ofn)
 }
 
 // A literal with embedded NULs, without the terminator the compiler adds.
-template <size_t N> std::wstring Block(const wchar_t (&psz)[N]) { return std::wstring(psz, N - 1); }
+template <size_t N> std::wstring Block(const wchar_t (&psz)[N])
+{
+    return std::wstring(psz, N - 1);
+}
 
 struct Seen
 {
@@ -68,6 +71,18 @@ CFileDialog::PickHook Recorder(Seen &seen, const std::wstring &strAnswer)
     };
 }
 
+BOOL CALLBACK FindShownDialog(HWND hWnd, LPARAM lParam)
+{
+    wchar_t szClass[16] = {};
+    GetClassNameW(hWnd, szClass, 16);
+    if (lstrcmpW(szClass, L"#32770") == 0 && IsWindowVisible(hWnd))
+    {
+        *reinterpret_cast<HWND *>(lParam) = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // Finds a shown dialog (#32770) of the given thread.
 HWND WaitForThreadDialog(DWORD dwThreadId, DWORD dwTimeoutMs = 15000)
 {
@@ -75,19 +90,7 @@ HWND WaitForThreadDialog(DWORD dwThreadId, DWORD dwTimeoutMs = 15000)
     while (GetTickCount() - dwStart < dwTimeoutMs)
     {
         HWND hFound = nullptr;
-        EnumThreadWindows(
-            dwThreadId,
-            [](HWND hWnd, LPARAM lParam) -> BOOL {
-                wchar_t szClass[16] = {};
-                GetClassNameW(hWnd, szClass, 16);
-                if (lstrcmpW(szClass, L"#32770") == 0 && IsWindowVisible(hWnd))
-                {
-                    *reinterpret_cast<HWND *>(lParam) = hWnd;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&hFound));
+        EnumThreadWindows(dwThreadId, FindShownDialog, reinterpret_cast<LPARAM>(&hFound));
         if (hFound)
             return hFound;
         Sleep(20);
@@ -174,8 +177,8 @@ TEST(FileDialog, PreparesWhatTheSystemIsGiven)
         {TRUE, L"m3u8", L"", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, L"m3u8|*.m3u8||", 0, FALSE,
          Block(L"m3u8\0*.m3u8\0\0"), sizeof(OPENFILENAMEW)},
         // Without the closing "||" the block is still closed.
-        {TRUE, nullptr, nullptr, 0, L"All|*.*", OPENFILENAME_SIZE_VERSION_400W, TRUE,
-         Block(L"All\0*.*\0\0"), OPENFILENAME_SIZE_VERSION_400W},
+        {TRUE, nullptr, nullptr, 0, L"All|*.*", OPENFILENAME_SIZE_VERSION_400W, TRUE, Block(L"All\0*.*\0\0"),
+         OPENFILENAME_SIZE_VERSION_400W},
         {FALSE, nullptr, nullptr, OFN_FILEMUSTEXIST, nullptr, 0, TRUE, L"<none>", sizeof(OPENFILENAMEW)},
     };
     for (const Case &c : cases)
