@@ -226,8 +226,10 @@ bool CDialogDriver::WaitForDialog(DWORD dwTimeout)
     if (!bFound)
         return false;
     m_hDlg = find.hFound;
-    // The modal loop is running once the UI thread serves a request.
-    return Sync();
+    // The modal loop is running once the UI thread serves a request. Paints wait for an empty queue,
+    // so finish them now: the script starts with the dialog as the user first sees it.
+    const HWND hDlg = m_hDlg;
+    return OnUi([hDlg] { ::RedrawWindow(hDlg, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); });
 }
 
 void CDialogDriver::ForceEnd()
