@@ -1,0 +1,347 @@
+// tests/app/RunDialogTest.cpp: Start, Stop, the worker and the merge through the real dialog.
+#include "app/FendralDlg.h"
+#include "engine/Fetch.h"
+#include "tests/support/HttpServer.h"
+#include "tests/support/MainDialog.h"
+#include "tests/support/MergeWindows.h"
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace
+{
+struct CRunDlg : CFendralDlg
+{
+    using CFendralDlg::m_arrJobs;
+    using CFendralDlg::m_bBatchMode;
+    using CFendralDlg::m_bDeleteSource;
+    using CFendralDlg::m_bRunning;
+    using CFendralDlg::m_nFail;
+    using CFendralDlg::m_nSuccess;
+    using CFendralDlg::m_pRun;
+};
+
+const int kLockedWhileRunning[] = {IDC_BUTTON_START,         IDC_BUTTON_BROWSE_INPUT,
+                                   IDC_BUTTON_BROWSE_OUTPUT, IDC_BUTTON_BROWSE_SAVEDIR,
+                                   IDC_RADIO_SINGLE,         IDC_RADIO_BATCH};
+const int kOpenWhileRunning[] = {IDC_EDIT_INPUT,          IDC_EDIT_OUTPUT,        IDC_EDIT_SAVEDIR,
+                                 IDC_CHECK_DELETE_SOURCE, IDC_CHECK_SHOW_SUCCESS, IDC_CHECK_SHOW_FAILURE,
+                                 IDC_LIST_INFO,           IDC_LIST_RESULT};
+
+std::string Playlist(const std::vector<std::string> &segments)
+{
+    std::string text = "#EXTM3U\n#EXT-X-TARGETDURATION:4\n";
+    for (const std::string &s : segments)
+        text += "#EXTINF:4.0,\n" + s + "\n";
+    return text + "#EXT-X-ENDLIST\n";
+}
+
+// One dialog with its own temporary path, run modally on its own thread.
+class CRunFixture
+{
+public:
+    explicit CRunFixture(const CTempFolder &tmp)
+        : m_tempPath(tmp.MakeFolder(L"tmp")), m_controls(), m_ui(m_dlg)
+    {
+        g_dwFetchTimeoutMs = 5000;
+    }
+
+    std::vector<CString> Info() const { return UnstampedLines(m_ui.Item(IDC_LIST_INFO)); }
+    std::vector<CString> Results() const { return m_ui.ListLines(IDC_LIST_RESULT); }
+    int Progress() const { return int(::SendMessageW(m_ui.Item(IDC_PROGRESS), PBM_GETPOS, 0, 0)); }
+    bool WaitForRunEnd(DWORD dwTimeoutMs = 20000) const
+    {
+        return CMainDialog::WaitUntil([this] { return m_ui.IsEnabled(IDC_BUTTON_START); }, dwTimeoutMs) &&
+               m_ui.Sync();
+    }
+    void SingleJob(const CString &strInput, const CString &strOutput) const
+    {
+        m_ui.SetText(IDC_EDIT_INPUT, strInput);
+        m_ui.SetText(IDC_EDIT_OUTPUT, strOutput);
+    }
+
+    CTempPathOverride m_tempPath;
+    // The program registers the common control classes at start-up; the template needs them.
+    struct CCommonControls
+    {
+        CCommonControls()
+        {
+            INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
+            ::InitCommonControlsEx(&icc);
+        }
+    } m_controls;
+    CRunDlg m_dlg;
+    CMainDialog m_ui;
+};
+
+// Each check answers with its message and leaves the run unstarted: nothing appended, nothing locked.
+TEST(RunStart, EachCheckShowsItsMessageAndStartsNothing)
+{
+    struct Case
+    {
+        const char *name;
+        bool bBatch;
+        int nJobs;
+        const wchar_t *input, *output, *saveDir;
+        const wchar_t *message;
+    };
+    const Case cases[] = {
+        {"batch without jobs", true, 0, L"", L"", L"D:\\out", L"请先添加M3U8文件路径"},
+        {"batch without a save folder", true, 1, L"", L"", L"", L"请输入输出文件路径"},
+        {"single without input", false, 0, L"", L"D:\\out.ts", L"", L"请输入M3U8文件路径或URL"},
+        {"single without output", false, 0, L"C:\\a.m3u8", L"", L"", L"请输入输出文件路径"},
+    };
+    for (const Case &k : cases)
+    {
+        SCOPED_TRACE(k.name);
+        CTempFolder tmp;
+        CRunFixture run(tmp);
+        ASSERT_NE(run.m_ui.Window(), nullptr);
+        run.m_ui.Click(k.bBatch ? IDC_RADIO_BATCH : IDC_RADIO_SINGLE);
+        for (int i = 0; i < k.nJobs; ++i)
+        {
+            run.m_dlg.m_arrJobs.Add(L"C:\\job.m3u8");
+            run.m_dlg.m_arrJobs.Add(L"");
+        }
+        run.m_ui.SetText(IDC_EDIT_INPUT, k.input);
+        run.m_ui.SetText(IDC_EDIT_OUTPUT, k.output);
+        run.m_ui.SetText(IDC_EDIT_SAVEDIR, k.saveDir);
+        ::SendMessageW(run.m_ui.Item(IDC_CHECK_DELETE_SOURCE), BM_SETCHECK, BST_CHECKED, 0);
+        run.m_dlg.m_nSuccess = 4;
+        run.m_dlg.m_nFail = 5;
+
+        run.m_ui.Post(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(run.m_ui.Item(IDC_BUTTON_START)));
+        CString strText;
+        ASSERT_TRUE(run.m_ui.AnswerMessageBox(L"提示", IDOK, &strText));
+        EXPECT_EQ(strText, k.message);
+        ASSERT_TRUE(run.m_ui.Sync());
+
+        EXPECT_FALSE(run.m_dlg.m_bRunning);
+        EXPECT_EQ(run.m_dlg.m_nSuccess, 0);
+        EXPECT_EQ(run.m_dlg.m_nFail, 0);
+        EXPECT_TRUE(run.m_dlg.m_bDeleteSource);
+        ASSERT_EQ(run.m_dlg.m_arrJobs.GetSize(), 2 * k.nJobs);
+        for (int i = 1; i < 2 * k.nJobs; i += 2)
+            EXPECT_TRUE(run.m_dlg.m_arrJobs[i].IsEmpty());
+        EXPECT_TRUE(run.m_ui.IsEnabled(IDC_BUTTON_START));
+        EXPECT_TRUE(run.Info().empty());
+    }
+}
+
+// Single mode from the Start click to the restored dialog: the file, the log, the result, the bar.
+TEST(RunSingle, MergesLocalKeyedAndWebNestedPlaylists)
+{
+    CTempFolder tmp;
+    CHttpServer server;
+    server.Set("/tv/master.m3u8", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=9\nhd/index.m3u8\n");
+    server.Set("/tv/hd/index.m3u8", Playlist({"a.ts", "b.ts"}));
+    server.Set("/tv/hd/a.ts", std::string(7000, 'a'));
+    server.Set("/tv/hd/b.ts", std::string(9000, 'b'));
+
+    struct Case
+    {
+        const char *name;
+        CString input;
+        std::string expected;
+        std::vector<CString> segmentLines;
+    };
+    std::vector<Case> cases = {{"web nested",
+                                server.Url("/tv/master.m3u8"),
+                                std::string(7000, 'a') + std::string(9000, 'b'),
+                                {L"找到 2 个视频片段", L"下载并合并片段 1/2", L"下载并合并片段 2/2"}}};
+    const CString strData = HlsDataFolder();
+    if (!strData.IsEmpty())
+    {
+        std::vector<CString> plain;
+        for (int i = 5; i <= 7; ++i)
+        {
+            CString s;
+            s.Format(L"%sseq\\plain\\seg%d.ts", strData.GetString(), i);
+            plain.push_back(s);
+        }
+        cases.push_back({"local keyed (ffmpeg)",
+                         strData + L"seq\\keyed\\index.m3u8",
+                         Concat(plain),
+                         {L"找到 3 个视频片段", L"合并片段 1/3", L"合并片段 2/3", L"合并片段 3/3"}});
+    }
+
+    for (const Case &k : cases)
+    {
+        SCOPED_TRACE(k.name);
+        CRunFixture run(tmp);
+        ASSERT_NE(run.m_ui.Window(), nullptr);
+        const CString strOut = tmp / L"single out.ts";
+        DeleteFileW(strOut);
+        run.SingleJob(k.input, strOut);
+        run.m_ui.Click(IDC_BUTTON_START);
+        ASSERT_TRUE(run.WaitForRunEnd());
+
+        EXPECT_TRUE(ReadAll(strOut) == k.expected) << "merged bytes differ";
+        std::vector<CString> expected = {L"开始处理..."};
+        expected.insert(expected.end(), k.segmentLines.begin(), k.segmentLines.end());
+        expected.push_back(L"视频合并完成！");
+        EXPECT_EQ(run.Info(), expected);
+        const std::vector<CString> results = run.Results();
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_EQ(results[0].Left(3), CString(L"成功："));
+        EXPECT_EQ(results[0].Right(k.input.GetLength()), k.input);
+        EXPECT_EQ(run.Progress(), 100);
+        EXPECT_EQ(run.m_dlg.m_nSuccess, 1);
+        EXPECT_TRUE(run.m_dlg.m_arrJobs.IsEmpty());
+        for (int nID : kLockedWhileRunning)
+            EXPECT_TRUE(run.m_ui.IsEnabled(nID)) << nID;
+        EXPECT_FALSE(run.m_ui.IsEnabled(IDC_BUTTON_STOP));
+    }
+}
+
+// While a slow download runs the dialog is locked; Stop ends the job at the next segment, and the
+// dialog comes back with the stopped job counted as failed.
+TEST(RunSingle, LockedWhileRunningAndStopEndsTheJob)
+{
+    CTempFolder tmp;
+    CHttpServer server;
+    CHttpResponse slow;
+    slow.body = std::string(30000, 's');
+    slow.dwStallMidBodyMs = 1500;
+    slow.nStallAt = 1000;
+    server.Set("/a.ts", std::string(500, 'a'));
+    server.Set("/slow.ts", slow);
+    server.Set("/c.ts", std::string(500, 'c'));
+    server.Set("/v.m3u8", Playlist({"a.ts", "slow.ts", "c.ts"}));
+
+    CRunFixture run(tmp);
+    ASSERT_NE(run.m_ui.Window(), nullptr);
+    ::SendMessageW(run.m_ui.Item(IDC_PROGRESS), PBM_SETPOS, 77, 0);
+    ::SendMessageW(run.m_ui.Item(IDC_LIST_RESULT), LB_ADDSTRING, 0,
+                   reinterpret_cast<LPARAM>(L"an old result"));
+    const CString strOut = tmp / L"out.ts";
+    run.SingleJob(server.Url("/v.m3u8"), strOut);
+    run.m_ui.Click(IDC_BUTTON_START);
+    ASSERT_TRUE(CMainDialog::WaitUntil([&] { return server.CountRequests("/slow.ts") > 0; }));
+    ASSERT_TRUE(run.m_ui.Sync());
+
+    EXPECT_TRUE(run.m_dlg.m_bRunning);
+    for (int nID : kLockedWhileRunning)
+        EXPECT_FALSE(run.m_ui.IsEnabled(nID)) << nID;
+    for (int nID : kOpenWhileRunning)
+        EXPECT_TRUE(run.m_ui.IsEnabled(nID)) << nID;
+    EXPECT_TRUE(run.m_ui.IsEnabled(IDC_BUTTON_STOP));
+    EXPECT_TRUE(run.Results().empty());
+    EXPECT_EQ(run.Progress(), 33);
+    EXPECT_EQ(run.Info(), (std::vector<CString>{L"开始处理...", L"找到 3 个视频片段", L"下载并合并片段 1/3",
+                                                L"下载并合并片段 2/3"}));
+
+    run.m_ui.Click(IDC_BUTTON_STOP);
+    EXPECT_FALSE(run.m_dlg.m_bRunning);
+    // Stop changes no control; the end of the run does.
+    EXPECT_FALSE(run.m_ui.IsEnabled(IDC_BUTTON_START));
+    ASSERT_TRUE(run.WaitForRunEnd());
+
+    EXPECT_EQ(ReadAll(strOut), std::string(500, 'a') + slow.body);
+    EXPECT_EQ(run.Info(), (std::vector<CString>{L"开始处理...", L"找到 3 个视频片段", L"下载并合并片段 1/3",
+                                                L"下载并合并片段 2/3", L"正在停止...", L"用户中止操作"}));
+    const std::vector<CString> results = run.Results();
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].Left(3), CString(L"失败："));
+    EXPECT_EQ(server.CountRequests("/c.ts"), 0);
+
+    // A Stop with no run logs nothing.
+    run.m_ui.Post(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_STOP, BN_CLICKED),
+                  reinterpret_cast<LPARAM>(run.m_ui.Item(IDC_BUTTON_STOP)));
+    ASSERT_TRUE(run.m_ui.Sync());
+    EXPECT_EQ(run.Info().size(), 6u);
+}
+
+// Jobs whose derived names are the same (Windows names ignore case) get " (2)", " (3)" before
+// ".ts"; a file an earlier run left under the first name is replaced.
+TEST(RunBatch, NamesWithinOneRunNeverCollide)
+{
+    CTempFolder tmp;
+    CHttpServer server;
+    const char *paths[] = {"/v/index.m3u8", "/v/other.m3u8", "/V/index.m3u8", "/w/index.m3u8"};
+    for (int i = 0; i < 4; ++i)
+    {
+        const std::string seg = "/seg" + std::to_string(i) + ".ts";
+        server.Set(seg, "job " + std::to_string(i) + " bytes");
+        server.Set(paths[i], Playlist({StringToUtf8(server.Url(seg.c_str()))}));
+    }
+
+    CRunFixture run(tmp);
+    ASSERT_NE(run.m_ui.Window(), nullptr);
+    run.m_ui.Click(IDC_RADIO_BATCH);
+    ASSERT_TRUE(run.m_dlg.m_bBatchMode);
+    std::vector<CString> names;
+    for (const char *p : paths)
+    {
+        run.m_dlg.m_arrJobs.Add(server.Url(p));
+        run.m_dlg.m_arrJobs.Add(L"");
+        names.push_back(run.m_dlg.MakeOutputName(server.Url(p), TRUE));
+    }
+    // The derived names really collide: the same name twice and once in other capitals.
+    ASSERT_EQ(names[0], names[1]);
+    ASSERT_EQ(names[0].CompareNoCase(names[2]), 0);
+    ASSERT_NE(names[0].CompareNoCase(names[3]), 0);
+    ASSERT_EQ(names[0].Right(3), CString(L".ts"));
+    const CString strStem = names[0].Left(names[0].GetLength() - 3);
+    const CString expected[] = {names[0], strStem + L" (2).ts",
+                                names[2].Left(names[2].GetLength() - 3) + L" (3).ts", names[3]};
+
+    const CString strSave = tmp.MakeFolder(L"save");
+    tmp.Write(L"save\\" + names[0], "left by an earlier run, and longer than the new file");
+    run.m_ui.SetText(IDC_EDIT_SAVEDIR,
+                     strSave.Right(1) == L"\\" ? strSave.Left(strSave.GetLength() - 1) : strSave);
+    run.m_ui.Click(IDC_BUTTON_START);
+    ASSERT_TRUE(run.WaitForRunEnd());
+
+    const CString strDir = strSave.Right(1) == L"\\" ? strSave : strSave + L"\\";
+    for (int i = 0; i < 4; ++i)
+    {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ReadAll(strDir + expected[i]), "job " + std::to_string(i) + " bytes");
+    }
+    EXPECT_EQ(run.m_dlg.m_nSuccess, 4);
+    EXPECT_EQ(run.Results().size(), 4u);
+}
+
+// A confirmed close while a download trickles: the dialog ends at once, the dialog object is
+// destroyed, and the worker finishes on its own without touching it.
+TEST(RunClose, ClosingDuringARunIsSafe)
+{
+    CTempFolder tmp;
+    CHttpServer server;
+    CHttpResponse slow;
+    slow.body = std::string(20000, 't');
+    // Long enough to outlast the close and its confirmation box, which takes seconds under Wine.
+    slow.dwStallMidBodyMs = 12000;
+    slow.nStallAt = 100;
+    server.Set("/slow.ts", slow);
+    server.Set("/v.m3u8", Playlist({"slow.ts", "slow.ts"}));
+
+    std::weak_ptr<CMergeRun> watch;
+    {
+        auto pRun = std::make_unique<CRunFixture>(tmp);
+        ASSERT_NE(pRun->m_ui.Window(), nullptr);
+        g_dwFetchTimeoutMs = 30000;
+        watch = pRun->m_dlg.m_pRun;
+        pRun->SingleJob(server.Url("/v.m3u8"), tmp / L"out.ts");
+        pRun->m_ui.Click(IDC_BUTTON_START);
+        ASSERT_TRUE(CMainDialog::WaitUntil([&] { return server.CountRequests("/slow.ts") > 0; }));
+
+        pRun->m_ui.Post(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        ASSERT_TRUE(pRun->m_ui.AnswerMessageBox(L"提示", IDYES));
+        INT_PTR nResult = 0;
+        ASSERT_TRUE(pRun->m_ui.WaitForEnd(5000, &nResult));
+        EXPECT_EQ(nResult, IDCANCEL);
+        // The worker is still inside the trickling download.
+        EXPECT_FALSE(watch.expired());
+    }
+    // The dialog object is gone; only the worker holds the run state now.
+    EXPECT_FALSE(watch.expired());
+    EXPECT_TRUE(CMainDialog::WaitUntil([&] { return watch.expired(); }, 30000));
+    // Stopped by the close: the second segment was never asked for.
+    Sleep(500);
+    EXPECT_EQ(server.CountRequests("/slow.ts"), 1);
+}
+} // namespace
