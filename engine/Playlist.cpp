@@ -175,9 +175,17 @@ void CPlaylist::ParseText(CString strText)
 {
     int nBefore = m_arrSegments.GetSize();
     unsigned long long nSequence = 0;
-    CString line;
-    for (int i = 0; AfxExtractSubString(line, strText, i, L'\n'); ++i)
-        ParseLine(line, false, nSequence);
+    // The pieces between LFs, as AfxExtractSubString gives them, but in one pass: asking for piece i
+    // by number rescans the text from its start and takes seconds on a long playlist.
+    const wchar_t *p = strText;
+    for (;;)
+    {
+        const wchar_t *pEnd = wcschr(p, L'\n');
+        ParseLine(pEnd ? CString(p, int(pEnd - p)) : CString(p), false, nSequence);
+        if (!pEnd)
+            break;
+        p = pEnd + 1;
+    }
     EndParse(nBefore, nSequence);
 }
 

@@ -3,6 +3,7 @@
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
+#include <string>
 #include <vector>
 
 namespace
@@ -74,6 +75,7 @@ TEST(PlaylistGrammar, LinesOfDownloadedText)
         {"plain joining", L"/abs/a.ts\n../up/b.ts\n", {b + L"/abs/a.ts", b + L"../up/b.ts"}, L"", L""},
         {"duplicates kept", L"a.ts\na.ts\n", {b + L"a.ts", b + L"a.ts"}, L"", L""},
         {"empty text", L"", {}, L"", L""},
+        {"last line without LF", L"a.ts\n\nb.ts", {b + L"a.ts", b + L"b.ts"}, L"", L""},
         {"segments and nested", L"a.ts\nv.m3u8\n", {b + L"a.ts"}, L"", b + L"v.m3u8"},
     };
     for (const GrammarCase &c : cases)
@@ -84,6 +86,22 @@ TEST(PlaylistGrammar, LinesOfDownloadedText)
         ExpectRecord(p, c);
         EXPECT_EQ(Narrow(p.m_strBase), Narrow(b)) << c.name;
     }
+}
+
+TEST(PlaylistGrammar, LongTextInOnePass)
+{
+    // A day of two-second segments; splitting it line by line from the start each time took half a minute.
+    std::wstring text = L"#EXTM3U\n";
+    const int kSegments = 40000;
+    for (int i = 0; i < kSegments; ++i)
+        text += L"#EXTINF:2.000,\nseg" + std::to_wstring(i) + L".ts\n";
+    CPlaylist p;
+    p.SetBaseFromUrl(L"http://h/");
+    ULONGLONG t0 = GetTickCount64();
+    p.ParseText(text);
+    EXPECT_LT(GetTickCount64() - t0, 5000u);
+    ASSERT_EQ(p.m_arrSegments.GetSize(), kSegments);
+    EXPECT_EQ(Narrow(p.GetSegment(kSegments - 1)), "http://h/seg" + std::to_string(kSegments - 1) + ".ts");
 }
 
 TEST(PlaylistGrammar, KeyLines)
