@@ -23,6 +23,27 @@ void SetTimeouts(HINTERNET h)
     InternetSetOptionW(h, INTERNET_OPTION_RECEIVE_TIMEOUT, &ms, sizeof(ms));
 }
 
+// WinINet sends each character outside ASCII as "?", which names another resource; browsers send
+// the UTF-8 bytes percent-escaped, and so do we.
+std::wstring EscapeNonAscii(const std::wstring &s)
+{
+    std::string utf8 = StringToUtf8(CString(s));
+    std::wstring out;
+    for (unsigned char c : utf8)
+    {
+        if (c < 0x80)
+        {
+            out += wchar_t(c);
+            continue;
+        }
+        const wchar_t kHex[] = L"0123456789ABCDEF";
+        out += L'%';
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    }
+    return out;
+}
+
 // One GET. It is issued through a connection and a request handle rather than InternetOpenUrlW,
 // because Wine ignores receive time-outs set on the root handle and a stalled server would hang us.
 class CHttpGet
@@ -65,6 +86,7 @@ public:
             object.erase(hash);
         if (object.empty())
             object = L"/";
+        object = EscapeNonAscii(object);
 
         SetTimeouts(m_root.Get());
         m_connect = CInternetHandle(

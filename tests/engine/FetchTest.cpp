@@ -125,6 +125,25 @@ TEST(FetchSegment, TargetAndAddressFailures)
     EXPECT_FALSE(FileExists(temp / L"bad.ts"));
 }
 
+TEST(FetchSegment, NamesOutsideAsciiGoAsEscapedUtf8)
+{
+    CHttpServer server;
+    CTempFolder temp;
+    // "视频" in the path and the query; an escape already in the address is sent as it is.
+    server.Set("/%E8%A7%86/%E9%A2%91%20a.ts?q=%E8%A7%86", "segment");
+    server.Set("/%E8%A7%86/list.m3u8", "#EXTM3U\n");
+    server.Set("/%E8%A7%86/key", Pattern(16));
+
+    EXPECT_TRUE(
+        DownloadToFile(server.Url("/\xE8\xA7\x86/\xE9\xA2\x91%20a.ts?q=\xE8\xA7\x86"), temp / L"s.ts"));
+    EXPECT_EQ(ReadAll(temp / L"s.ts"), "segment");
+    EXPECT_EQ(StringToUtf8(DownloadText(server.Url("/\xE8\xA7\x86/list.m3u8"))), "#EXTM3U");
+    std::vector<unsigned char> key;
+    DWORD cb = 0;
+    EXPECT_TRUE(LoadKeyData(server.Url("/\xE8\xA7\x86/key"), key, &cb));
+    EXPECT_EQ(cb, 16u);
+}
+
 TEST(FetchStall, TimesOutInsteadOfHanging)
 {
     CShortTimeout timeout(1000);
