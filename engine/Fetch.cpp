@@ -96,7 +96,9 @@ public:
             return false;
         SetTimeouts(m_connect.Get());
 
-        DWORD dwFlags = INTERNET_FLAG_RELOAD;
+        // Nothing goes into the WinINet cache either: every segment would be written to disk twice and
+        // the cache would grow by the size of every video fetched.
+        DWORD dwFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
         if (uc.nScheme == INTERNET_SCHEME_HTTPS)
             dwFlags |= INTERNET_FLAG_SECURE;
         m_request = CInternetHandle(

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <wininet.h>
 
 namespace
 {
@@ -142,6 +143,26 @@ TEST(FetchSegment, NamesOutsideAsciiGoAsEscapedUtf8)
     DWORD cb = 0;
     EXPECT_TRUE(LoadKeyData(server.Url("/\xE8\xA7\x86/key"), key, &cb));
     EXPECT_EQ(cb, 16u);
+}
+
+TEST(FetchSegment, NothingIsLeftInTheInternetCache)
+{
+    CHttpServer server;
+    CTempFolder temp;
+    server.Set("/cache/s.ts", Pattern(50000));
+    server.Set("/cache/list.m3u8", "#EXTM3U\n");
+    server.Set("/cache/key", Pattern(16));
+    ASSERT_TRUE(DownloadToFile(server.Url("/cache/s.ts"), temp / L"s.ts"));
+    ASSERT_FALSE(DownloadText(server.Url("/cache/list.m3u8")).IsEmpty());
+    std::vector<unsigned char> key;
+    DWORD cb = 0;
+    ASSERT_TRUE(LoadKeyData(server.Url("/cache/key"), key, &cb));
+    for (const char *path : {"/cache/s.ts", "/cache/list.m3u8", "/cache/key"})
+    {
+        DWORD cbInfo = 0;
+        EXPECT_FALSE(GetUrlCacheEntryInfoW(server.Url(path), nullptr, &cbInfo)) << path;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND)) << path;
+    }
 }
 
 TEST(FetchStall, TimesOutInsteadOfHanging)
