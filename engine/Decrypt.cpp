@@ -1,80 +1,106 @@
 // engine/Decrypt.cpp
 #include "engine/Decrypt.h"
 
+#include <bcrypt.h>
 #include <cstring>
-#include <utility>
-#include <wincrypt.h>
 
 namespace
 {
-const DWORD kBlockSize = 16;
+const ULONG kBlockSize = 16;
 
-class CCryptProvider
+// The AES provider in CBC mode, opened once: opening it costs far more than a segment's key.
+class CAesProvider
 {
 public:
-    CCryptProvider() = default;
-    ~CCryptProvider()
+    CAesProvider()
     {
-        if (m_hProv)
-            CryptReleaseContext(m_hProv, 0);
+        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&m_hAlg, BCRYPT_AES_ALGORITHM, nullptr, 0)))
+        {
+            m_hAlg = nullptr;
+            return;
+        }
+        ULONG cbResult = 0;
+        if (!BCRYPT_SUCCESS(
+                BCryptSetProperty(m_hAlg, BCRYPT_CHAINING_MODE,
+                                  reinterpret_cast<PUCHAR>(const_cast<wchar_t *>(BCRYPT_CHAIN_MODE_CBC)),
+                                  sizeof(BCRYPT_CHAIN_MODE_CBC), 0)) ||
+            !BCRYPT_SUCCESS(BCryptGetProperty(m_hAlg, BCRYPT_OBJECT_LENGTH,
+                                              reinterpret_cast<PUCHAR>(&m_cbKeyObject), sizeof(m_cbKeyObject),
+                                              &cbResult, 0)))
+        {
+            BCryptCloseAlgorithmProvider(m_hAlg, 0);
+            m_hAlg = nullptr;
+        }
     }
-    CCryptProvider(const CCryptProvider &) = delete;
-    CCryptProvider &operator=(const CCryptProvider &) = delete;
+    ~CAesProvider()
+    {
+        if (m_hAlg)
+            BCryptCloseAlgorithmProvider(m_hAlg, 0);
+    }
+    CAesProvider(const CAesProvider &) = delete;
+    CAesProvider &operator=(const CAesProvider &) = delete;
 
-    // A context without a key container, so nothing lands in the system's key store.
-    BOOL AcquireAes()
-    {
-        return CryptAcquireContextW(&m_hProv, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT);
-    }
-    HCRYPTPROV Get() const { return m_hProv; }
+    BCRYPT_ALG_HANDLE Get() const { return m_hAlg; }
+    ULONG KeyObjectSize() const { return m_cbKeyObject; }
 
 private:
-    HCRYPTPROV m_hProv = 0;
+    BCRYPT_ALG_HANDLE m_hAlg = nullptr;
+    ULONG m_cbKeyObject = 0;
 };
 
-class CCryptKey
+const CAesProvider &AesProvider()
+{
+    static const CAesProvider provider;
+    return provider;
+}
+
+class CAesKey
 {
 public:
-    CCryptKey() = default;
-    ~CCryptKey()
+    CAesKey() = default;
+    ~CAesKey()
     {
         if (m_hKey)
-            CryptDestroyKey(m_hKey);
+            BCryptDestroyKey(m_hKey);
     }
-    CCryptKey(const CCryptKey &) = delete;
-    CCryptKey &operator=(const CCryptKey &) = delete;
+    CAesKey(const CAesKey &) = delete;
+    CAesKey &operator=(const CAesKey &) = delete;
 
-    HCRYPTKEY *Receive() { return &m_hKey; }
-    HCRYPTKEY Get() const { return m_hKey; }
+    // keyObject must outlive this key.
+    BOOL Generate(const CAesProvider &prov, std::vector<UCHAR> &keyObject,
+                  const std::vector<unsigned char> &key)
+    {
+        UCHAR keyBytes[kBlockSize] = {};
+        std::memcpy(keyBytes, key.data(), key.size() < kBlockSize ? key.size() : kBlockSize);
+        NTSTATUS status = BCryptGenerateSymmetricKey(prov.Get(), &m_hKey, keyObject.data(),
+                                                     ULONG(keyObject.size()), keyBytes, kBlockSize, 0);
+        SecureZeroMemory(keyBytes, sizeof(keyBytes));
+        if (!BCRYPT_SUCCESS(status))
+        {
+            m_hKey = nullptr;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    BCRYPT_KEY_HANDLE Get() const { return m_hKey; }
 
 private:
-    HCRYPTKEY m_hKey = 0;
+    BCRYPT_KEY_HANDLE m_hKey = nullptr;
 };
 
-// PLAINTEXTKEYBLOB: header, key size, key bytes; the buffer is 44 bytes with a zero tail.
-struct AesKeyBlob
+// PKCS#7 is checked here rather than by the provider, so any bad pad reliably gives FALSE.
+BOOL StripPadding(std::vector<unsigned char> &data)
 {
-    BLOBHEADER header;
-    DWORD dwKeySize;
-    BYTE key[16];
-    BYTE tail[16];
-};
-static_assert(sizeof(AesKeyBlob) == 44, "key blob layout");
-
-BOOL ImportKey(const CCryptProvider &prov, const std::vector<unsigned char> &key, CCryptKey &cryptKey)
-{
-    AesKeyBlob blob;
-    std::memset(&blob, 0, sizeof(blob));
-    blob.header.bType = PLAINTEXTKEYBLOB;
-    blob.header.bVersion = CUR_BLOB_VERSION;
-    blob.header.reserved = 0;
-    blob.header.aiKeyAlg = CALG_AES_128;
-    blob.dwKeySize = 16;
-    std::memcpy(blob.key, key.data(), key.size() < 16 ? key.size() : 16);
-    BOOL bOk = CryptImportKey(prov.Get(), reinterpret_cast<const BYTE *>(&blob), sizeof(blob), 0, 0,
-                              cryptKey.Receive());
-    SecureZeroMemory(&blob, sizeof(blob));
-    return bOk;
+    const size_t n = data.back();
+    if (n < 1 || n > kBlockSize)
+        return FALSE;
+    for (size_t i = data.size() - n; i < data.size(); ++i)
+    {
+        if (data[i] != n)
+            return FALSE;
+    }
+    data.resize(data.size() - n);
+    return TRUE;
 }
 } // namespace
 
@@ -89,29 +115,26 @@ BOOL DecryptAes128Cbc(const std::vector<unsigned char> &key, const std::vector<u
     if (in.size() % kBlockSize != 0 || in.size() > MAXDWORD)
         return FALSE;
 
-    // A fresh context and key per call: segments are never chained to one another.
-    CCryptProvider prov;
-    if (!prov.AcquireAes())
+    const CAesProvider &prov = AesProvider();
+    if (!prov.Get())
         return FALSE;
-    CCryptKey cryptKey;
-    if (!ImportKey(prov, key, cryptKey))
+    // A key per call: segments are never chained to one another. Declared after its object buffer,
+    // so the key is destroyed first.
+    std::vector<UCHAR> keyObject(prov.KeyObjectSize());
+    CAesKey aesKey;
+    if (!aesKey.Generate(prov, keyObject, key))
         return FALSE;
-    DWORD dwMode = CRYPT_MODE_CBC;
-    if (!CryptSetKeyParam(cryptKey.Get(), KP_MODE, reinterpret_cast<const BYTE *>(&dwMode), 0))
-        return FALSE;
-    if (!iv.empty())
-    {
-        // The provider reads one whole block; a short IV is filled up with zeros.
-        BYTE ivBlock[kBlockSize] = {};
-        std::memcpy(ivBlock, iv.data(), iv.size() < kBlockSize ? iv.size() : kBlockSize);
-        if (!CryptSetKeyParam(cryptKey.Get(), KP_IV, ivBlock, 0))
-            return FALSE;
-    }
+
+    // The provider updates the IV it is given; a short IV is filled up with zeros.
+    UCHAR ivBlock[kBlockSize] = {};
+    std::memcpy(ivBlock, iv.data(), iv.size() < kBlockSize ? iv.size() : kBlockSize);
 
     out.assign(in.begin(), in.end());
-    DWORD dwLength = static_cast<DWORD>(out.size());
-    if (!CryptDecrypt(cryptKey.Get(), 0, TRUE, 0, out.data(), &dwLength))
+    const ULONG cb = ULONG(out.size());
+    ULONG cbResult = 0;
+    if (!BCRYPT_SUCCESS(BCryptDecrypt(aesKey.Get(), out.data(), cb, nullptr, ivBlock, kBlockSize, out.data(),
+                                      cb, &cbResult, 0)) ||
+        cbResult != cb)
         return FALSE;
-    out.resize(dwLength);
-    return TRUE;
+    return StripPadding(out);
 }

@@ -1,7 +1,9 @@
 #include "engine/Decrypt.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -207,4 +209,36 @@ TEST(DecryptAes128Cbc, CallsAreIndependent)
     ASSERT_TRUE(DecryptAes128Cbc(Hex(kKey), Hex(kIv), Hex(kCipher), second));
     EXPECT_EQ(first, second);
     EXPECT_EQ(first, Hex(kPlain));
+}
+
+TEST(DecryptAes128Cbc, ConcurrentCallsDoNotShareKeyState)
+{
+    // Two keys at once on several threads: a key or IV kept between calls would mix them up.
+    const Bytes zeroKey(16, 0);
+    const int kThreads = 4, kRounds = 2000;
+    std::vector<int> failures(kThreads, 0);
+    // Threads start slowly under Wine; the gate makes their calls overlap.
+    std::atomic<int> nReady{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+    {
+        threads.emplace_back([&, t] {
+            ++nReady;
+            while (nReady < kThreads)
+                std::this_thread::yield();
+            for (int r = 0; r < kRounds; ++r)
+            {
+                Bytes out;
+                const bool bNist = (t + r) % 2 == 0;
+                if (!DecryptAes128Cbc(bNist ? Hex(kKey) : zeroKey, bNist ? Hex(kIv) : Bytes(),
+                                      Hex(bNist ? kCipher : kZeroKeyText), out) ||
+                    out != (bNist ? Hex(kPlain) : Text("Fendral zero key check")))
+                    ++failures[size_t(t)];
+            }
+        });
+    }
+    for (std::thread &t : threads)
+        t.join();
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(failures[size_t(t)], 0) << "thread " << t;
 }
