@@ -10,6 +10,26 @@ bool IsForbiddenInFileName(wchar_t ch)
     return ch < 0x20 || wcschr(L"<>:\"/\\|?*", ch) != nullptr;
 }
 
+// Windows opens a device for these names, whatever follows the first dot, and the video goes nowhere.
+bool IsDeviceName(const CString &strStem)
+{
+    static const wchar_t *const s_devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    CString strBase = strStem;
+    const int nDot = strBase.Find(L'.');
+    if (nDot >= 0)
+        strBase = strBase.Left(nDot);
+    strBase.TrimRight(L' ');
+    for (const wchar_t *pszDevice : s_devices)
+    {
+        if (strBase.CompareNoCase(pszDevice) == 0)
+            return true;
+    }
+    // COM and LPT with one digit, superscripts included.
+    return strBase.GetLength() == 4 &&
+           (strBase.Left(3).CompareNoCase(L"COM") == 0 || strBase.Left(3).CompareNoCase(L"LPT") == 0) &&
+           wcschr(L"0123456789\u00b9\u00b2\u00b3", strBase[3]) != nullptr;
+}
+
 CString UsableFileName(CString strStem, BOOL bExt)
 {
     for (int i = 0; i < strStem.GetLength(); ++i)
@@ -17,6 +37,8 @@ CString UsableFileName(CString strStem, BOOL bExt)
         if (IsForbiddenInFileName(strStem[i]))
             strStem.SetAt(i, L'_');
     }
+    if (IsDeviceName(strStem))
+        strStem = L"_" + strStem;
     if (bExt)
         strStem += L".ts";
     return strStem;

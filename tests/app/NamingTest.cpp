@@ -139,6 +139,26 @@ TEST(MakeOutputName, CharactersWindowsRefusesBecomeUnderscores)
     });
 }
 
+// A name Windows takes for a device would swallow the video without an error.
+TEST(MakeOutputName, DeviceNamesAreNotUsedAsTheyStand)
+{
+    ExpectNames({
+        {L"D:\\Video\\Travel [NUL]\\index.m3u8", TRUE, L"_NUL.ts"},
+        {L"D:\\Video\\x (con)\\index.m3u8", TRUE, L"_con.ts"},
+        {L"D:\\Video\\x (aux.old)\\index.m3u8", TRUE, L"_aux.old.ts"},
+        {L"D:\\Video\\x (Com1 )\\index.m3u8", TRUE, L"_Com1 .ts"},
+        {L"D:\\Video\\x [lpt9]\\index.m3u8", FALSE, L"_lpt9"},
+        {L"D:\\Video\\x [COM\u00b2]\\index.m3u8", TRUE, L"_COM\u00b2.ts"},
+        {L"D:\\Video\\x [conin$]\\index.m3u8", TRUE, L"_conin$.ts"},
+        {L"http://prn/a/index.m3u8", TRUE, L"prn_a.ts"},
+        {L"http://prn/index.m3u8", TRUE, L"_prn.ts"},
+        // Only the whole name before the first dot counts.
+        {L"D:\\Video\\Nullarbor\\index.m3u8", TRUE, L"Nullarbor.ts"},
+        {L"D:\\Video\\x [COM10]\\index.m3u8", TRUE, L"COM10.ts"},
+        {L"D:\\Video\\x [my.nul]\\index.m3u8", TRUE, L"my.nul.ts"},
+    });
+}
+
 TEST(MakeOutputName, CounterRisesOnEveryCallAndIsNeverReset)
 {
     CNamingDlg dlg;
