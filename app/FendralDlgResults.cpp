@@ -33,6 +33,19 @@ CString FolderKey(const CString &strPath)
     return strFull;
 }
 
+// "X:\" or "\\server\share\" (also behind "\\?\"), given as a full path with its closing backslash.
+bool IsVolumeRoot(const CString &strKey)
+{
+    if (strKey.GetLength() == 3 && strKey[1] == L':')
+        return true;
+    if (strKey.Left(2) != L"\\\\")
+        return false;
+    int nSeparators = 0;
+    for (int i = 2; i < strKey.GetLength(); ++i)
+        nSeparators += strKey[i] == L'\\' ? 1 : 0;
+    return nSeparators <= 2;
+}
+
 bool StartsWithNoCase(const CString &strText, const CString &strStart)
 {
     return strText.GetLength() >= strStart.GetLength() &&
@@ -65,6 +78,9 @@ public:
         // A path without a full form is not deleted either: nothing can be said about what it holds.
         CString strKey = FolderKey(strDir);
         if (strKey.IsEmpty())
+            return true;
+        // A playlist at the top of a drive would otherwise take the whole drive with it.
+        if (IsVolumeRoot(strKey))
             return true;
         for (const CString &strFolder : m_folders)
         {
