@@ -82,6 +82,50 @@ TEST(DecryptAes128Cbc, KnownAnswersDecryptAndLosePadding)
     }
 }
 
+TEST(DecryptAes128Cbc, LongStreamsDecryptEveryBlockAgainstTheOneBeforeIt)
+{
+    // Long streams are built from the known answer's cipher blocks in a shuffled order. The raw block
+    // decryptions follow from that answer (plain block xor the cipher block before it), so the expected
+    // output needs only xors: every block's plain text is its raw decryption xor the cipher block before.
+    const Bytes cipher = Hex(kCipher), plain = Hex(kPlain), iv = Hex(kIv);
+    Bytes raw[4];
+    for (size_t b = 0; b < 4; ++b)
+    {
+        raw[b] = Bytes(plain.begin() + 16 * b, plain.begin() + 16 * (b + 1));
+        for (size_t k = 0; k < 16; ++k)
+            raw[b][k] ^= b == 0 ? iv[k] : cipher[16 * (b - 1) + k];
+    }
+    for (size_t nBlocks : {size_t(3), size_t(16385), size_t(65536 + 5), size_t(200001)})
+    {
+        SCOPED_TRACE(nBlocks);
+        Bytes stream, expected;
+        Bytes prev = iv;
+        unsigned x = unsigned(nBlocks);
+        for (size_t j = 0; j < nBlocks; ++j)
+        {
+            // The last two blocks are the answer's own last two, so that the stream ends in valid padding.
+            x = x * 1103515245u + 12345u;
+            const size_t b = j + 1 == nBlocks ? 3 : (x >> 16) % 4;
+            stream.insert(stream.end(), cipher.begin() + 16 * b, cipher.begin() + 16 * (b + 1));
+            for (size_t k = 0; k < 16; ++k)
+                expected.push_back(static_cast<unsigned char>(raw[b][k] ^ prev[k]));
+            prev.assign(stream.end() - 16, stream.end());
+        }
+        stream.insert(stream.end(), cipher.end() - 16, cipher.end());
+
+        Bytes out;
+        ASSERT_TRUE(DecryptAes128Cbc(Hex(kKey), iv, stream, out));
+        ASSERT_EQ(out.size(), expected.size());
+        EXPECT_TRUE(out == expected);
+
+        stream[5] ^= 0x01;
+        EXPECT_TRUE(DecryptAes128Cbc(Hex(kKey), iv, stream, out));
+        EXPECT_FALSE(out == expected);
+        stream.back() ^= 0x01;
+        EXPECT_FALSE(DecryptAes128Cbc(Hex(kKey), iv, stream, out));
+    }
+}
+
 TEST(DecryptAes128Cbc, KeyIsFilledUpOrCutToSixteenBytes)
 {
     const Bytes zeroIv(16, 0);
