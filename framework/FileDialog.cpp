@@ -1,6 +1,8 @@
 // framework/FileDialog.cpp: the system's open and save dialogs.
 #include "framework/FileDialog.h"
 
+#include "framework/App.h"
+
 #include <mutex>
 
 namespace
@@ -50,8 +52,18 @@ CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCTSTR lpszDefExt, LPCTSTR lpszF
 
 INT_PTR CFileDialog::DoModal()
 {
-    // With no parent the dialog is still made modal to the active window, as the class library does.
-    m_ofn.hwndOwner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : ::GetActiveWindow();
+    // With no parent the application's main window owns it, as with CDialog::DoModal: the active
+    // window is null while the program is in the background, and an unowned picker would leave the
+    // main window open to input.
+    HWND hOwner = m_pParentWnd ? m_pParentWnd->GetSafeHwnd() : nullptr;
+    if (!m_pParentWnd)
+    {
+        if (CWinApp *pApp = AfxGetApp(); pApp && pApp->m_pMainWnd)
+            hOwner = pApp->m_pMainWnd->GetSafeHwnd();
+        if (!hOwner)
+            hOwner = ::GetActiveWindow();
+    }
+    m_ofn.hwndOwner = hOwner;
     BOOL bOk;
     if (PickHook hook = CurrentHook())
         bOk = hook(*this, m_ofn);

@@ -2,11 +2,13 @@
 // real system dialogs answered through their own controls.
 #include "framework/FileDialog.h"
 
+#include "framework/App.h"
 #include "framework/ShellFolder.h"
 #include "tests/support/TempFolder.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,6 +51,7 @@ struct Seen
     BOOL bVista = FALSE;
     DWORD dwFlags = 0;
     DWORD dwStructSize = 0;
+    HWND hOwner = nullptr;
     std::wstring strDefExt, strFile, strFilter;
 };
 
@@ -61,6 +64,7 @@ CFileDialog::PickHook Recorder(Seen &seen, const std::wstring &strAnswer)
         seen.bVista = dlg.IsVistaStyle();
         seen.dwFlags = ofn.Flags;
         seen.dwStructSize = ofn.lStructSize;
+        seen.hOwner = ofn.hwndOwner;
         seen.strDefExt = ofn.lpstrDefExt ? ofn.lpstrDefExt : L"<none>";
         seen.strFile = ofn.lpstrFile;
         seen.strFilter = FilterBlock(ofn);
@@ -197,6 +201,56 @@ TEST(FileDialog, PreparesWhatTheSystemIsGiven)
         EXPECT_EQ(seen.strFile, c.pszName ? c.pszName : L"");
         EXPECT_EQ(seen.strFilter, c.strFilter);
     }
+}
+
+// Without a parent the dialog belongs to the application's main window, even while another window of
+// the thread is active or none is; only without a main window does the active window own it.
+TEST(FileDialog, OwnerIsTheParentElseTheMainWindow)
+{
+    CHookReset reset;
+    auto makeWindow = [] {
+        return CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    };
+    HWND hMain = makeWindow();
+    HWND hParent = makeWindow();
+    HWND hActive = makeWindow();
+    ASSERT_TRUE(hMain && hParent && hActive);
+    ShowWindow(hActive, SW_SHOW);
+    SetActiveWindow(hActive);
+    ASSERT_EQ(GetActiveWindow(), hActive);
+
+    CWnd main, parent;
+    ASSERT_TRUE(main.Attach(hMain));
+    ASSERT_TRUE(parent.Attach(hParent));
+    struct Case
+    {
+        const char *pszName;
+        bool bApp, bMainWnd, bParent;
+        HWND hExpected;
+    } cases[] = {
+        {"parent given", true, true, true, hParent},
+        {"main window", true, true, false, hMain},
+        {"application without main window", true, false, false, hActive},
+        {"no application", false, false, false, hActive},
+    };
+    for (const Case &c : cases)
+    {
+        SCOPED_TRACE(c.pszName);
+        std::unique_ptr<CWinApp> pApp(c.bApp ? new CWinApp(L"Owner") : nullptr);
+        if (pApp && c.bMainWnd)
+            pApp->m_pMainWnd = &main;
+        Seen seen;
+        CFileDialog::SetPickHook(Recorder(seen, L""));
+        CFileDialog dlg(TRUE, nullptr, nullptr, OFN_HIDEREADONLY, nullptr, c.bParent ? &parent : nullptr);
+        dlg.DoModal();
+        ASSERT_TRUE(seen.bCalled);
+        EXPECT_EQ(seen.hOwner, c.hExpected);
+    }
+    main.Detach();
+    parent.Detach();
+    for (HWND h : {hMain, hParent, hActive})
+        DestroyWindow(h);
 }
 
 TEST(FileDialog, AnswerGivesResultAndPath)
