@@ -130,6 +130,43 @@ TEST(RunStart, EachCheckShowsItsMessageAndStartsNothing)
     }
 }
 
+// A Start that arrives during a run (a click queued before the button was disabled) only resets the
+// counters and takes the deletion option again, ticked or not; nothing else changes.
+TEST(RunStart, DuringARunOnlyCountersAndTheOptionAreTaken)
+{
+    CTempFolder tmp;
+    CRunFixture run(tmp);
+    ASSERT_NE(run.m_ui.Window(), nullptr);
+    run.m_ui.Click(IDC_RADIO_BATCH);
+    run.m_ui.SetText(IDC_EDIT_SAVEDIR, tmp.Path());
+    run.m_dlg.m_arrJobs.Add(L"C:\\job.m3u8");
+    run.m_dlg.m_arrJobs.Add(L"");
+    run.m_dlg.m_bRunning = TRUE;
+    for (const bool bTicked : {true, false})
+    {
+        SCOPED_TRACE(bTicked ? "option ticked" : "option cleared");
+        ::SendMessageW(run.m_ui.Item(IDC_CHECK_DELETE_SOURCE), BM_SETCHECK,
+                       bTicked ? BST_CHECKED : BST_UNCHECKED, 0);
+        run.m_dlg.m_bDeleteSource = !bTicked;
+        run.m_dlg.m_nSuccess = 4;
+        run.m_dlg.m_nFail = 5;
+        run.m_ui.Post(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(run.m_ui.Item(IDC_BUTTON_START)));
+        ASSERT_TRUE(run.m_ui.Sync());
+
+        EXPECT_EQ(run.m_dlg.m_nSuccess, 0);
+        EXPECT_EQ(run.m_dlg.m_nFail, 0);
+        EXPECT_EQ(run.m_dlg.m_bDeleteSource, bTicked);
+        EXPECT_TRUE(run.m_dlg.m_bRunning);
+        ASSERT_EQ(run.m_dlg.m_arrJobs.GetSize(), 2);
+        EXPECT_TRUE(run.m_dlg.m_arrJobs[1].IsEmpty());
+        EXPECT_TRUE(run.m_ui.IsEnabled(IDC_BUTTON_START));
+        EXPECT_TRUE(run.m_ui.IsEnabled(IDC_RADIO_SINGLE));
+        EXPECT_TRUE(run.Info().empty());
+    }
+    run.m_dlg.m_bRunning = FALSE;
+}
+
 // Single mode from the Start click to the restored dialog: the file, the log, the result, the bar.
 TEST(RunSingle, MergesLocalKeyedAndWebNestedPlaylists)
 {
