@@ -175,8 +175,8 @@ void CPlaylist::ParseText(CString strText)
 {
     int nBefore = m_arrSegments.GetSize();
     unsigned long long nSequence = 0;
-    // The pieces between LFs, as AfxExtractSubString gives them, but in one pass: asking for piece i
-    // by number rescans the text from its start and takes seconds on a long playlist.
+    // One pass from LF to LF; fetching line i by its number rescans the text from its start and takes
+    // seconds on a long playlist.
     const wchar_t *p = strText;
     for (;;)
     {

@@ -229,21 +229,3 @@ std::string StringToUtf8(const CString &s)
         WideCharToMultiByte(CP_UTF8, 0, s.GetString(), s.GetLength(), &out[0], n, nullptr, nullptr);
     return out;
 }
-
-BOOL AfxExtractSubString(CString &rString, const wchar_t *pszFullString, int iSubString, wchar_t chSep)
-{
-    rString.Empty();
-    if (!pszFullString || iSubString < 0)
-        return FALSE;
-    const wchar_t *p = pszFullString;
-    while (iSubString-- > 0)
-    {
-        p = wcschr(p, chSep);
-        if (!p)
-            return FALSE;
-        ++p;
-    }
-    const wchar_t *end = wcschr(p, chSep);
-    rString = end ? CString(p, int(end - p)) : CString(p);
-    return TRUE;
-}

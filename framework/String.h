@@ -103,6 +103,3 @@ private:
 // UTF-8 and code-page conversions at the program's edges (fetched bytes, test output).
 CString Utf8ToString(const char *pData, int nBytes);
 std::string StringToUtf8(const CString &s);
-
-// Piece iSubString of a text whose pieces are separated by chSep; FALSE when there is no such piece.
-BOOL AfxExtractSubString(CString &rString, const wchar_t *pszFullString, int iSubString, wchar_t chSep);

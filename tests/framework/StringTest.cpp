@@ -67,19 +67,6 @@ TEST(CStringEdit, TrimCaseAndReplace)
     EXPECT_EQ(t, L"xA");
 }
 
-TEST(AfxExtractSubString, SplitsAtSeparatorAndReportsMissingPieces)
-{
-    CString piece;
-    EXPECT_TRUE(AfxExtractSubString(piece, L"a\nb\n", 0, L'\n'));
-    EXPECT_EQ(piece, L"a");
-    EXPECT_TRUE(AfxExtractSubString(piece, L"a\nb\n", 2, L'\n'));
-    EXPECT_EQ(piece, L"");
-    EXPECT_FALSE(AfxExtractSubString(piece, L"a\nb\n", 3, L'\n'));
-    EXPECT_TRUE(AfxExtractSubString(piece, L"", 0, L'\n'));
-    EXPECT_EQ(piece, L"");
-    EXPECT_FALSE(AfxExtractSubString(piece, L"", 1, L'\n'));
-}
-
 TEST(CStringArray, GrowsAndReleases)
 {
     CStringArray a;
