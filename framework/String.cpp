@@ -31,6 +31,12 @@ void CString::FormatV(const wchar_t *pszFormat, va_list args)
             m_str.assign(buf.data(), size_t(n));
             return;
         }
+        // The CRT also answers -1 for a format it cannot convert; growing without end would not help.
+        if (buf.size() >= (size_t(1) << 24))
+        {
+            m_str.assign(buf.data(), wcsnlen(buf.data(), buf.size() - 1));
+            return;
+        }
         buf.resize(buf.size() * 2);
     }
 }

@@ -9,7 +9,10 @@ class CString
 public:
     CString() = default;
     CString(const wchar_t *psz) : m_str(psz ? psz : L"") {}
-    CString(const wchar_t *pch, int nLength) : m_str(pch ? pch : L"", pch ? size_t(nLength) : 0) {}
+    CString(const wchar_t *pch, int nLength)
+        : m_str(pch ? pch : L"", pch && nLength > 0 ? size_t(nLength) : 0)
+    {
+    }
     CString(wchar_t ch, int nRepeat = 1) : m_str(size_t(nRepeat > 0 ? nRepeat : 0), ch) {}
     CString(const std::wstring &s) : m_str(s) {}
     CString(std::wstring &&s) : m_str(std::move(s)) {}

@@ -42,6 +42,8 @@ TEST(CStringPieces, LeftMidRightClampOutOfRangeCounts)
     EXPECT_EQ(s.Left(2), L"ab");
     EXPECT_EQ(s.Left(99), L"abcdef");
     EXPECT_EQ(s.Left(-1), L"");
+    EXPECT_EQ(CString(L"abc", -1), L"");
+    EXPECT_EQ(CString(L"abc", 2), L"ab");
     EXPECT_EQ(s.Mid(4), L"ef");
     EXPECT_EQ(s.Mid(2, 2), L"cd");
     EXPECT_EQ(s.Mid(5, 10), L"f");
