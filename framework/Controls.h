@@ -14,13 +14,6 @@ class CButton : public CWnd
 public:
     int GetCheck() const { return static_cast<int>(SendMessage(BM_GETCHECK)); }
     void SetCheck(int nCheck) { SendMessage(BM_SETCHECK, static_cast<WPARAM>(nCheck)); }
-    UINT GetState() const { return static_cast<UINT>(SendMessage(BM_GETSTATE)); }
-    void SetState(BOOL bHighlight) { SendMessage(BM_SETSTATE, static_cast<WPARAM>(bHighlight)); }
-    UINT GetButtonStyle() const { return static_cast<UINT>(GetStyle() & 0xFFFF); }
-    void SetButtonStyle(UINT nStyle, BOOL bRedraw = TRUE)
-    {
-        SendMessage(BM_SETSTYLE, nStyle, static_cast<LPARAM>(bRedraw));
-    }
 };
 
 class CStatic : public CWnd
@@ -37,15 +30,9 @@ public:
     }
 };
 
+// The program only reads and writes the boxes' text, through CWnd.
 class CEdit : public CWnd
 {
-public:
-    void SetSel(int nStart, int nEnd) { SendMessage(EM_SETSEL, static_cast<WPARAM>(nStart), nEnd); }
-    void LimitText(int nChars = 0) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(nChars)); }
-    void ReplaceSel(LPCWSTR lpszNewText, BOOL bCanUndo = FALSE)
-    {
-        SendMessage(EM_REPLACESEL, static_cast<WPARAM>(bCanUndo), reinterpret_cast<LPARAM>(lpszNewText));
-    }
 };
 
 class CListBox : public CWnd
@@ -56,12 +43,6 @@ public:
     {
         return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszItem)));
     }
-    int InsertString(int nIndex, LPCWSTR lpszItem)
-    {
-        return static_cast<int>(
-            SendMessage(LB_INSERTSTRING, static_cast<WPARAM>(nIndex), reinterpret_cast<LPARAM>(lpszItem)));
-    }
-    int DeleteString(UINT nIndex) { return static_cast<int>(SendMessage(LB_DELETESTRING, nIndex)); }
     int GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
     int GetTextLen(int nIndex) const
     {
@@ -74,22 +55,12 @@ public:
     {
         return static_cast<int>(SendMessage(LB_SETTOPINDEX, static_cast<WPARAM>(nIndex)));
     }
-    int GetTopIndex() const { return static_cast<int>(SendMessage(LB_GETTOPINDEX)); }
-    int GetCurSel() const { return static_cast<int>(SendMessage(LB_GETCURSEL)); }
-    int SetCurSel(int nSelect)
-    {
-        return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(nSelect)));
-    }
 };
 
 class CProgressCtrl : public CWnd
 {
 public:
     void SetRange(short nLower, short nUpper) { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(nLower, nUpper)); }
-    void SetRange32(int nLower, int nUpper)
-    {
-        SendMessage(PBM_SETRANGE32, static_cast<WPARAM>(nLower), nUpper);
-    }
     void GetRange(int &nLower, int &nUpper) const;
     // Returns the previous position.
     int SetPos(int nPos) { return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(nPos))); }

@@ -122,7 +122,6 @@ public:
 
     int SetBkMode(int nBkMode) { return ::SetBkMode(m_hDC, nBkMode); }
     COLORREF SetTextColor(COLORREF cr) { return ::SetTextColor(m_hDC, cr); }
-    COLORREF SetBkColor(COLORREF cr) { return ::SetBkColor(m_hDC, cr); }
 
     // Return the object that was selected before, to be selected back.
     HGDIOBJ SelectObject(HGDIOBJ hObject) { return ::SelectObject(m_hDC, hObject); }
@@ -135,7 +134,6 @@ public:
     {
         return static_cast<HBRUSH>(::SelectObject(m_hDC, pBrush->m_hObject));
     }
-    HGDIOBJ SelectStockObject(int nIndex) { return ::SelectObject(m_hDC, ::GetStockObject(nIndex)); }
 
     BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC *pSrcDC, int xSrc, int ySrc, DWORD dwRop)
     {

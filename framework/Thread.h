@@ -20,7 +20,6 @@ public:
     BOOL CreateThread(DWORD dwCreateFlags = 0, UINT nStackSize = 0,
                       LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
     DWORD ResumeThread() { return ::ResumeThread(m_hThread); }
-    DWORD SuspendThread() { return ::SuspendThread(m_hThread); }
     BOOL SetThreadPriority(int nPriority) { return ::SetThreadPriority(m_hThread, nPriority); }
     int GetThreadPriority() const { return ::GetThreadPriority(m_hThread); }
 

@@ -160,11 +160,6 @@ CWnd *CWnd::SetFocus()
     return FromHandle(::SetFocus(m_hWnd));
 }
 
-CWnd *CWnd::GetFocus()
-{
-    return FromHandle(::GetFocus());
-}
-
 BOOL CWnd::DestroyWindow()
 {
     return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
@@ -189,11 +184,6 @@ int CWnd::MessageBox(LPCWSTR lpszText, LPCWSTR lpszCaption, UINT nType)
 void CWnd::ScreenToClient(LPRECT lpRect) const
 {
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<LPPOINT>(lpRect), 2);
-}
-
-void CWnd::ClientToScreen(LPRECT lpRect) const
-{
-    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<LPPOINT>(lpRect), 2);
 }
 
 CDC *CWnd::GetDC()
@@ -237,29 +227,6 @@ void CWnd::SetFont(CFont *pFont, BOOL bRedraw)
 {
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(pFont ? pFont->m_hObject : nullptr),
                 MAKELPARAM(bRedraw, 0));
-}
-
-static BOOL ModifyLong(HWND hWnd, int nIndex, DWORD dwRemove, DWORD dwAdd, UINT nFlags)
-{
-    const DWORD dwOld = static_cast<DWORD>(::GetWindowLongPtrW(hWnd, nIndex));
-    const DWORD dwNew = (dwOld & ~dwRemove) | dwAdd;
-    if (dwOld == dwNew)
-        return FALSE;
-    ::SetWindowLongPtrW(hWnd, nIndex, static_cast<LONG_PTR>(dwNew));
-    if (nFlags)
-        ::SetWindowPos(hWnd, nullptr, 0, 0, 0, 0,
-                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
-    return TRUE;
-}
-
-BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
-{
-    return ModifyLong(m_hWnd, GWL_STYLE, dwRemove, dwAdd, nFlags);
-}
-
-BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags)
-{
-    return ModifyLong(m_hWnd, GWL_EXSTYLE, dwRemove, dwAdd, nFlags);
 }
 
 BOOL CWnd::OnWndMsg(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT *pResult)

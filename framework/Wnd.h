@@ -58,7 +58,6 @@ public:
     void GetWindowText(CString &rString) const;
     int GetWindowTextLength() const { return ::GetWindowTextLengthW(m_hWnd); }
     CWnd *SetFocus();
-    static CWnd *GetFocus();
     BOOL DestroyWindow();
 
     // Dialog items.
@@ -68,28 +67,16 @@ public:
     int GetDlgItemText(int nID, CString &rString) const;
     UINT IsDlgButtonChecked(int nIDButton) const { return ::IsDlgButtonChecked(m_hWnd, nIDButton); }
     void CheckDlgButton(int nIDButton, UINT nCheck) { ::CheckDlgButton(m_hWnd, nIDButton, nCheck); }
-    void CheckRadioButton(int nIDFirst, int nIDLast, int nIDCheck)
-    {
-        ::CheckRadioButton(m_hWnd, nIDFirst, nIDLast, nIDCheck);
-    }
 
     // A message box owned by this window; a null caption gives the application's name.
     int MessageBox(LPCWSTR lpszText, LPCWSTR lpszCaption = nullptr, UINT nType = MB_OK);
 
     // Painting and geometry.
-    void Invalidate(BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, bErase); }
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE) { ::InvalidateRect(m_hWnd, lpRect, bErase); }
-    void UpdateWindow() { ::UpdateWindow(m_hWnd); }
     void GetClientRect(LPRECT lpRect) const { ::GetClientRect(m_hWnd, lpRect); }
     void GetWindowRect(LPRECT lpRect) const { ::GetWindowRect(m_hWnd, lpRect); }
     void ScreenToClient(LPPOINT lpPoint) const { ::ScreenToClient(m_hWnd, lpPoint); }
     void ScreenToClient(LPRECT lpRect) const;
-    void ClientToScreen(LPPOINT lpPoint) const { ::ClientToScreen(m_hWnd, lpPoint); }
-    void ClientToScreen(LPRECT lpRect) const;
-    BOOL MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint = TRUE)
-    {
-        return ::MoveWindow(m_hWnd, x, y, nWidth, nHeight, bRepaint);
-    }
     CWnd *GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     // A DC of the client area; give it back with ReleaseDC, which also frees the object.
     // CClientDC does both by itself and is preferred.
@@ -109,8 +96,6 @@ public:
 
     DWORD GetStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)); }
     DWORD GetExStyle() const { return static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)); }
-    BOOL ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
-    BOOL ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT nFlags = 0);
 
     // Message handling.
     // Entry point of every message that reaches this object: the message table, else DefWindowProc.
