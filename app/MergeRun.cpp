@@ -22,7 +22,7 @@ CString TempFolderPath()
 {
     wchar_t szTemp[MAX_PATH] = {};
     DWORD n = GetTempPathW(MAX_PATH, szTemp);
-    // Without a usable temporary path the folder would land relative to the current folder.
+    // A path that does not fit is not to be trusted; the folder then lies in the current folder.
     if (n == 0 || n >= MAX_PATH)
         szTemp[0] = L'\0';
     CString strFolder;
