@@ -3,11 +3,92 @@
 
 #include <algorithm>
 #include <bcrypt.h>
+#include <cpuid.h>
 #include <cstring>
+#include <emmintrin.h>
+#include <wmmintrin.h>
 
 namespace
 {
-const ULONG kBlockSize = 16;
+const size_t kBlockSize = 16;
+
+// Decrypts cb bytes (whole blocks) of in to out, which may be in itself.
+typedef bool (*PfnDecryptCbc)(const UCHAR *pKey, const UCHAR *pIv, const UCHAR *pIn, UCHAR *pOut, size_t cb);
+
+// One round of the AES-128 key schedule; assist is _mm_aeskeygenassist_si128 of the round key before.
+__attribute__((target("aes,sse2"))) inline __m128i NextRoundKey(__m128i key, __m128i assist)
+{
+    key = _mm_xor_si128(key, _mm_slli_si128(key, 4));
+    key = _mm_xor_si128(key, _mm_slli_si128(key, 4));
+    key = _mm_xor_si128(key, _mm_slli_si128(key, 4));
+    return _mm_xor_si128(key, _mm_shuffle_epi32(assist, 0xff));
+}
+
+#define FENDRAL_AES_ROUND(i, rcon) ek[i] = NextRoundKey(ek[i - 1], _mm_aeskeygenassist_si128(ek[i - 1], rcon))
+
+// CBC decryption has no chain from block to block (each needs only the cipher block before it), so eight
+// blocks go through the AES unit at once to hide its latency.
+// force_align_arg_pointer: a 32-bit caller may hand over a stack aligned to 4 bytes only.
+__attribute__((target("aes,sse2"), force_align_arg_pointer)) bool DecryptCbcNi(const UCHAR *pKey,
+                                                                               const UCHAR *pIv,
+                                                                               const UCHAR *pIn, UCHAR *pOut,
+                                                                               size_t cb)
+{
+    __m128i ek[11];
+    ek[0] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pKey));
+    FENDRAL_AES_ROUND(1, 0x01);
+    FENDRAL_AES_ROUND(2, 0x02);
+    FENDRAL_AES_ROUND(3, 0x04);
+    FENDRAL_AES_ROUND(4, 0x08);
+    FENDRAL_AES_ROUND(5, 0x10);
+    FENDRAL_AES_ROUND(6, 0x20);
+    FENDRAL_AES_ROUND(7, 0x40);
+    FENDRAL_AES_ROUND(8, 0x80);
+    FENDRAL_AES_ROUND(9, 0x1b);
+    FENDRAL_AES_ROUND(10, 0x36);
+    __m128i dk[11];
+    dk[0] = ek[10];
+    for (int i = 1; i < 10; ++i)
+        dk[i] = _mm_aesimc_si128(ek[10 - i]);
+    dk[10] = ek[0];
+
+    const __m128i *pSrc = reinterpret_cast<const __m128i *>(pIn);
+    __m128i *pDst = reinterpret_cast<__m128i *>(pOut);
+    size_t nBlocks = cb / kBlockSize;
+    __m128i prev = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pIv));
+    const int kLanes = 8;
+    for (; nBlocks >= size_t(kLanes); nBlocks -= kLanes, pSrc += kLanes, pDst += kLanes)
+    {
+        __m128i c[kLanes], x[kLanes];
+        for (int j = 0; j < kLanes; ++j)
+        {
+            c[j] = _mm_loadu_si128(pSrc + j);
+            x[j] = _mm_xor_si128(c[j], dk[0]);
+        }
+        for (int r = 1; r < 10; ++r)
+        {
+            for (int j = 0; j < kLanes; ++j)
+                x[j] = _mm_aesdec_si128(x[j], dk[r]);
+        }
+        for (int j = 0; j < kLanes; ++j)
+            x[j] = _mm_aesdeclast_si128(x[j], dk[10]);
+        _mm_storeu_si128(pDst, _mm_xor_si128(x[0], prev));
+        for (int j = 1; j < kLanes; ++j)
+            _mm_storeu_si128(pDst + j, _mm_xor_si128(x[j], c[j - 1]));
+        prev = c[kLanes - 1];
+    }
+    for (; nBlocks > 0; --nBlocks, ++pSrc, ++pDst)
+    {
+        const __m128i c = _mm_loadu_si128(pSrc);
+        __m128i x = _mm_xor_si128(c, dk[0]);
+        for (int r = 1; r < 10; ++r)
+            x = _mm_aesdec_si128(x, dk[r]);
+        _mm_storeu_si128(pDst, _mm_xor_si128(_mm_aesdeclast_si128(x, dk[10]), prev));
+        prev = c;
+    }
+    return true;
+}
+#undef FENDRAL_AES_ROUND
 
 // The AES provider in CBC mode, opened once: opening it costs far more than a segment's key.
 class CAesProvider
@@ -55,10 +136,17 @@ const CAesProvider &AesProvider()
     return provider;
 }
 
+// Owns the key and the object it lives in, which must outlive it.
 class CAesKey
 {
 public:
-    CAesKey() = default;
+    CAesKey(const CAesProvider &prov, const UCHAR *pKey) : m_keyObject(prov.KeyObjectSize())
+    {
+        if (!BCRYPT_SUCCESS(BCryptGenerateSymmetricKey(prov.Get(), &m_hKey, m_keyObject.data(),
+                                                       ULONG(m_keyObject.size()), const_cast<UCHAR *>(pKey),
+                                                       ULONG(kBlockSize), 0)))
+            m_hKey = nullptr;
+    }
     ~CAesKey()
     {
         if (m_hKey)
@@ -67,124 +155,28 @@ public:
     CAesKey(const CAesKey &) = delete;
     CAesKey &operator=(const CAesKey &) = delete;
 
-    // keyObject must outlive this key.
-    BOOL Generate(const CAesProvider &prov, std::vector<UCHAR> &keyObject, const UCHAR *pKey)
-    {
-        if (!BCRYPT_SUCCESS(BCryptGenerateSymmetricKey(prov.Get(), &m_hKey, keyObject.data(),
-                                                       ULONG(keyObject.size()), const_cast<UCHAR *>(pKey),
-                                                       kBlockSize, 0)))
-        {
-            m_hKey = nullptr;
-            return FALSE;
-        }
-        return TRUE;
-    }
     BCRYPT_KEY_HANDLE Get() const { return m_hKey; }
 
 private:
+    std::vector<UCHAR> m_keyObject;
     BCRYPT_KEY_HANDLE m_hKey = nullptr;
 };
 
-// CBC decryption of block i needs only cipher blocks i-1 and i, so a large segment is cut into runs
-// that decrypt side by side: one thread of Wine's CNG manages about 1 GB/s, not enough beside the copy.
-const size_t kMinRunBytes = 256 * 1024;
-const size_t kMaxRuns = 4;
-
-class CRunSplit
+bool DecryptCbcCng(const UCHAR *pKey, const UCHAR *pIv, const UCHAR *pIn, UCHAR *pOut, size_t cb)
 {
-public:
-    CRunSplit(const CAesProvider &prov, const UCHAR *pKey, const UCHAR *pIv,
-              const std::vector<unsigned char> &cipher, std::vector<unsigned char> &plain, size_t nRuns)
-        : m_prov(prov), m_pKey(pKey), m_pIv(pIv), m_cipher(cipher), m_plain(plain),
-          m_cbRun((cipher.size() / kBlockSize + nRuns - 1) / nRuns * kBlockSize),
-          m_nRuns(LONG((cipher.size() + m_cbRun - 1) / m_cbRun)),
-          m_keyObjects(size_t(m_nRuns), std::vector<UCHAR>(prov.KeyObjectSize()))
-    {
-    }
-    CRunSplit(const CRunSplit &) = delete;
-    CRunSplit &operator=(const CRunSplit &) = delete;
-
-    LONG Runs() const { return m_nRuns; }
-    bool Failed() const { return m_nFailed != 0; }
-
-    // Takes runs until none is left; called on several threads at once, never throws.
-    void Work()
-    {
-        for (;;)
-        {
-            const LONG i = InterlockedIncrement(&m_nNext) - 1;
-            if (i >= m_nRuns)
-                return;
-            if (!DecryptRun(size_t(i)))
-                InterlockedExchange(&m_nFailed, 1);
-        }
-    }
-
-    static VOID CALLBACK WorkCallback(PTP_CALLBACK_INSTANCE, PVOID pv, PTP_WORK)
-    {
-        static_cast<CRunSplit *>(pv)->Work();
-    }
-
-private:
-    bool DecryptRun(size_t i)
-    {
-        const size_t offset = i * m_cbRun;
-        const ULONG cb = ULONG(std::min(m_cbRun, m_cipher.size() - offset));
-        // The provider updates the IV it is given.
-        UCHAR ivBlock[kBlockSize];
-        std::memcpy(ivBlock, i == 0 ? m_pIv : &m_cipher[offset - kBlockSize], kBlockSize);
-        CAesKey aesKey;
-        if (!aesKey.Generate(m_prov, m_keyObjects[i], m_pKey))
-            return false;
-        UCHAR *p = &m_plain[offset];
-        ULONG cbResult = 0;
-        return BCRYPT_SUCCESS(
-                   BCryptDecrypt(aesKey.Get(), p, cb, nullptr, ivBlock, kBlockSize, p, cb, &cbResult, 0)) &&
-               cbResult == cb;
-    }
-
-    const CAesProvider &m_prov;
-    const UCHAR *m_pKey;
-    const UCHAR *m_pIv;
-    const std::vector<unsigned char> &m_cipher;
-    std::vector<unsigned char> &m_plain;
-    const size_t m_cbRun;
-    const LONG m_nRuns;
-    // One per run, allocated up front so that the workers never allocate.
-    std::vector<std::vector<UCHAR>> m_keyObjects;
-    volatile LONG m_nNext = 0;
-    volatile LONG m_nFailed = 0;
-};
-
-// Waits for its callbacks before it closes, so that nothing they use goes away under them.
-class CThreadpoolWork
-{
-public:
-    CThreadpoolWork(PTP_WORK_CALLBACK pfn, PVOID pv) : m_hWork(CreateThreadpoolWork(pfn, pv, nullptr)) {}
-    ~CThreadpoolWork()
-    {
-        if (m_hWork)
-        {
-            WaitForThreadpoolWorkCallbacks(m_hWork, FALSE);
-            CloseThreadpoolWork(m_hWork);
-        }
-    }
-    CThreadpoolWork(const CThreadpoolWork &) = delete;
-    CThreadpoolWork &operator=(const CThreadpoolWork &) = delete;
-
-    bool IsValid() const { return m_hWork != nullptr; }
-    void Submit() { SubmitThreadpoolWork(m_hWork); }
-
-private:
-    PTP_WORK m_hWork;
-};
-
-size_t RunsFor(size_t cb)
-{
-    SYSTEM_INFO si;
-    GetSystemInfo(&si);
-    size_t nRuns = std::min<size_t>(kMaxRuns, si.dwNumberOfProcessors);
-    return std::max<size_t>(1, std::min(nRuns, cb / kMinRunBytes));
+    const CAesProvider &prov = AesProvider();
+    if (!prov.Get() || cb > MAXDWORD)
+        return false;
+    CAesKey aesKey(prov, pKey);
+    if (!aesKey.Get())
+        return false;
+    // The provider updates the IV it is given.
+    UCHAR ivBlock[kBlockSize];
+    std::memcpy(ivBlock, pIv, kBlockSize);
+    ULONG cbResult = 0;
+    return BCRYPT_SUCCESS(BCryptDecrypt(aesKey.Get(), const_cast<UCHAR *>(pIn), ULONG(cb), nullptr, ivBlock,
+                                        ULONG(kBlockSize), pOut, ULONG(cb), &cbResult, 0)) &&
+           cbResult == cb;
 }
 
 // PKCS#7 is checked here rather than by the provider, so any bad pad reliably gives FALSE.
@@ -201,40 +193,56 @@ BOOL StripPadding(std::vector<unsigned char> &data)
     data.resize(data.size() - n);
     return TRUE;
 }
-} // namespace
 
-BOOL DecryptAes128Cbc(const std::vector<unsigned char> &key, const std::vector<unsigned char> &iv,
-                      const std::vector<unsigned char> &in, std::vector<unsigned char> &out)
+BOOL DecryptWith(PfnDecryptCbc pfnDecrypt, const std::vector<unsigned char> &key,
+                 const std::vector<unsigned char> &iv, const std::vector<unsigned char> &in,
+                 std::vector<unsigned char> &out)
 {
     if (in.empty())
     {
         out.clear();
         return TRUE;
     }
-    if (in.size() % kBlockSize != 0 || in.size() > MAXDWORD)
+    if (in.size() % kBlockSize != 0)
         return FALSE;
 
-    const CAesProvider &prov = AesProvider();
-    if (!prov.Get())
-        return FALSE;
     // A key per call: segments are never chained to one another. A short key or IV is filled up with zeros.
     UCHAR keyBytes[kBlockSize] = {};
-    std::memcpy(keyBytes, key.data(), std::min<size_t>(key.size(), kBlockSize));
+    std::memcpy(keyBytes, key.data(), std::min(key.size(), kBlockSize));
     UCHAR ivBlock[kBlockSize] = {};
-    std::memcpy(ivBlock, iv.data(), std::min<size_t>(iv.size(), kBlockSize));
+    std::memcpy(ivBlock, iv.data(), std::min(iv.size(), kBlockSize));
 
-    out.assign(in.begin(), in.end());
-    CRunSplit split(prov, keyBytes, ivBlock, in, out, RunsFor(in.size()));
-    {
-        // Without the pool the calling thread takes every run itself.
-        CThreadpoolWork work(CRunSplit::WorkCallback, &split);
-        if (work.IsValid())
-        {
-            for (LONG i = 1; i < split.Runs(); ++i)
-                work.Submit();
-        }
-        split.Work();
-    }
+    // Resizing keeps the data when out is in itself; both ways decrypt in place.
+    out.resize(in.size());
+    const bool bOk = pfnDecrypt(keyBytes, ivBlock, in.data(), out.data(), in.size());
     SecureZeroMemory(keyBytes, sizeof(keyBytes));
-    return !split.Failed() && StripPadding(out);
+    return bOk && StripPadding(out);
+}
+} // namespace
+
+bool HasAesNi()
+{
+    static const bool bHas = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        return __get_cpuid(1, &a, &b, &c, &d) && (c & bit_AES) && (d & bit_SSE2);
+    }();
+    return bHas;
+}
+
+BOOL DecryptAes128CbcNi(const std::vector<unsigned char> &key, const std::vector<unsigned char> &iv,
+                        const std::vector<unsigned char> &in, std::vector<unsigned char> &out)
+{
+    return HasAesNi() && DecryptWith(DecryptCbcNi, key, iv, in, out);
+}
+
+BOOL DecryptAes128CbcCng(const std::vector<unsigned char> &key, const std::vector<unsigned char> &iv,
+                         const std::vector<unsigned char> &in, std::vector<unsigned char> &out)
+{
+    return DecryptWith(DecryptCbcCng, key, iv, in, out);
+}
+
+BOOL DecryptAes128Cbc(const std::vector<unsigned char> &key, const std::vector<unsigned char> &iv,
+                      const std::vector<unsigned char> &in, std::vector<unsigned char> &out)
+{
+    return DecryptWith(HasAesNi() ? DecryptCbcNi : DecryptCbcCng, key, iv, in, out);
 }
