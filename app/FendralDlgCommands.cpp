@@ -28,6 +28,21 @@ void SetLabelCaption(CTransparentStatic &label, const wchar_t *pszCaption)
     label.InvalidateRect(nullptr, TRUE);
 }
 
+// What both radios do after setting the mode, in the same order for either mode; the option box is
+// batch mode's only.
+void ShowMode(const ModeCaptions &mode, int nShowDeleteSource, CWnd &deleteSource, CWnd &input, CWnd &output,
+              CTransparentStatic *pLabels, CWnd &browseInput, CWnd &browseOutput, CWnd &browseSaveDir)
+{
+    deleteSource.ShowWindow(nShowDeleteSource);
+    input.SetWindowText(L"");
+    output.SetWindowText(L"");
+    SetLabelCaption(pLabels[0], mode.pszInputLabel);
+    SetLabelCaption(pLabels[1], mode.pszOutputLabel);
+    browseInput.SetWindowText(mode.pszBrowseInput);
+    browseOutput.SetWindowText(mode.pszBrowseOutput);
+    browseSaveDir.SetWindowText(mode.pszBrowseSaveDir);
+}
+
 // The box has already moved when its click arrives; during a run it is moved back.
 void GuardOption(CWnd &dlg, CButton &box, BOOL bRunning)
 {
@@ -107,27 +122,15 @@ void CleanupTempFolder()
 void CFendralDlg::OnBnClickedRadioSingle()
 {
     m_bBatchMode = false;
-    m_chkDeleteSource.ShowWindow(SW_HIDE);
-    m_editInput.SetWindowText(L"");
-    m_editOutput.SetWindowText(L"");
-    SetLabelCaption(m_stcLabel[0], kSingleMode.pszInputLabel);
-    SetLabelCaption(m_stcLabel[1], kSingleMode.pszOutputLabel);
-    m_btnBrowseInput.SetWindowText(kSingleMode.pszBrowseInput);
-    m_btnBrowseOutput.SetWindowText(kSingleMode.pszBrowseOutput);
-    m_btnBrowseSaveDir.SetWindowText(kSingleMode.pszBrowseSaveDir);
+    ShowMode(kSingleMode, SW_HIDE, m_chkDeleteSource, m_editInput, m_editOutput, m_stcLabel, m_btnBrowseInput,
+             m_btnBrowseOutput, m_btnBrowseSaveDir);
 }
 
 void CFendralDlg::OnBnClickedRadioBatch()
 {
     m_bBatchMode = true;
-    m_chkDeleteSource.ShowWindow(SW_SHOWNORMAL);
-    m_editInput.SetWindowText(L"");
-    m_editOutput.SetWindowText(L"");
-    SetLabelCaption(m_stcLabel[0], kBatchMode.pszInputLabel);
-    SetLabelCaption(m_stcLabel[1], kBatchMode.pszOutputLabel);
-    m_btnBrowseInput.SetWindowText(kBatchMode.pszBrowseInput);
-    m_btnBrowseOutput.SetWindowText(kBatchMode.pszBrowseOutput);
-    m_btnBrowseSaveDir.SetWindowText(kBatchMode.pszBrowseSaveDir);
+    ShowMode(kBatchMode, SW_SHOWNORMAL, m_chkDeleteSource, m_editInput, m_editOutput, m_stcLabel,
+             m_btnBrowseInput, m_btnBrowseOutput, m_btnBrowseSaveDir);
 }
 
 HBRUSH CFendralDlg::OnCtlColor(CDC *pDC, CWnd *pWnd, UINT nCtlColor)

@@ -1,16 +1,10 @@
 // Batch mode from end to end through the window: jobs added with the browse buttons, a save folder
 // picked, Start, and what the run leaves behind (outputs, lists, deleted sources).
 #include "app/FendralDlg.h"
-#include "framework/FileDialog.h"
-#include "framework/ShellFolder.h"
-#include "tests/support/HttpServer.h"
-#include "tests/support/MainDialog.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/AppTestSupport.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <shlobj.h>
 #include <string>
 #include <vector>
 
@@ -22,47 +16,6 @@ struct CBatchDlg : CFendralDlg
     using CFendralDlg::m_bRunning;
     using CFendralDlg::m_nFail;
     using CFendralDlg::m_nSuccess;
-};
-
-// Answers the folder picker with one folder and the open dialog with one file, each time asked.
-class CAnswers
-{
-public:
-    CAnswers()
-    {
-        AfxSetBrowseForFolderHook([this](const BROWSEINFOW &) -> PIDLIST_ABSOLUTE {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            return ILCreateFromPathW(m_strFolder);
-        });
-        CFileDialog::SetPickHook([this](const CFileDialog &, OPENFILENAMEW &ofn) -> BOOL {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            lstrcpynW(ofn.lpstrFile, m_strFile, static_cast<int>(ofn.nMaxFile));
-            return TRUE;
-        });
-    }
-    ~CAnswers()
-    {
-        AfxSetBrowseForFolderHook(nullptr);
-        CFileDialog::SetPickHook(nullptr);
-    }
-    CAnswers(const CAnswers &) = delete;
-    CAnswers &operator=(const CAnswers &) = delete;
-
-    void Folder(const CString &strFolder)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_strFolder = strFolder;
-        m_strFolder.TrimRight(L'\\');
-    }
-    void File(const CString &strFile)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_strFile = strFile;
-    }
-
-private:
-    std::mutex m_mutex;
-    CString m_strFolder, m_strFile;
 };
 
 // Segment bytes that differ per segment and include every byte value.
@@ -78,20 +31,10 @@ std::string SegmentBytes(int nSeed, size_t nSize)
     return bytes;
 }
 
-std::string Playlist(const std::vector<std::string> &segments)
+// The playlists of these tests carry a version tag, which the merge passes over.
+std::string VersionedPlaylist(const std::vector<std::string> &segments)
 {
-    std::string text = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n";
-    for (const std::string &s : segments)
-        text += "#EXTINF:10.0,\n" + s + "\n";
-    return text + "#EXT-X-ENDLIST\n";
-}
-
-std::vector<std::wstring> Lines(const std::vector<CString> &lines)
-{
-    std::vector<std::wstring> out;
-    for (const CString &s : lines)
-        out.push_back(s.Str());
-    return out;
+    return Playlist(segments, "#EXT-X-VERSION:3\n");
 }
 
 // "成功：(hh:mm:ss) input" or "失败：(hh:mm:ss) input": the stamp's shape is checked, then dropped.
@@ -112,21 +55,20 @@ std::wstring WithoutStamp(const std::wstring &line)
     return line.substr(0, nOpen) + line.substr(nOpen + 11);
 }
 
-std::vector<std::wstring> FilesIn(const CString &strFolder)
+std::vector<std::wstring> SortedFileNames(const CString &strFolder)
 {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileW(strFolder + L"*", &data);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do
-    {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(data.cFileName);
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
+    std::vector<std::wstring> names = FileNames(strFolder);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The result lines without their stamps.
+std::vector<std::wstring> Results(const CMainDialog &ui)
+{
+    std::vector<std::wstring> results;
+    for (const std::wstring &line : ListTexts(ui, IDC_LIST_RESULT))
+        results.push_back(WithoutStamp(line));
+    return results;
 }
 
 bool WaitForRunEnd(CMainDialog &ui)
@@ -139,14 +81,12 @@ bool WaitForRunEnd(CMainDialog &ui)
 TEST(Batch, TwoFoldersAndAnAddressMergedAndSourcesDeleted)
 {
     CTempFolder temp;
-    const CString strTmp = temp.MakeFolder(L"tmp");
-    CTempPathOverride tempPath(strTmp);
-
     // First folder: a playlist at its top level, segments beside it (a video folder: only the
     // playlist file is deleted).
     const std::string a0 = SegmentBytes(1, 1000), a1 = SegmentBytes(2, 777);
     const CString strFirst = temp.MakeFolder(L"src\\first") + L"\\";
-    const CString strFirstList = temp.Write(L"src\\first\\list.m3u8", Playlist({"seg0.ts", "seg1.ts"}));
+    const CString strFirstList =
+        temp.Write(L"src\\first\\list.m3u8", VersionedPlaylist({"seg0.ts", "seg1.ts"}));
     temp.Write(L"src\\first\\seg0.ts", a0);
     temp.Write(L"src\\first\\seg1.ts", a1);
     temp.Write(L"src\\first\\notes.txt", "kept");
@@ -154,8 +94,9 @@ TEST(Batch, TwoFoldersAndAnAddressMergedAndSourcesDeleted)
     // beside the playlist and one sub-folder: the playlist's folder goes whole).
     const std::string b0 = SegmentBytes(3, 4096), b1 = SegmentBytes(4, 1), b2 = SegmentBytes(5, 2500);
     const CString strSecond = temp.MakeFolder(L"src\\second") + L"\\";
-    const CString strBetaList = temp.Write(L"src\\second\\Ep [Beta]\\index.m3u8",
-                                           Playlist({"media\\s0.ts", "media\\s1.ts", "media\\s2.ts"}));
+    const CString strBetaList =
+        temp.Write(L"src\\second\\Ep [Beta]\\index.m3u8",
+                   VersionedPlaylist({"media\\s0.ts", "media\\s1.ts", "media\\s2.ts"}));
     temp.Write(L"src\\second\\Ep [Beta]\\media\\s0.ts", b0);
     temp.Write(L"src\\second\\Ep [Beta]\\media\\s1.ts", b1);
     temp.Write(L"src\\second\\Ep [Beta]\\media\\s2.ts", b2);
@@ -164,24 +105,24 @@ TEST(Batch, TwoFoldersAndAnAddressMergedAndSourcesDeleted)
     const std::string w0 = SegmentBytes(6, 3000), w1 = SegmentBytes(7, 10);
     CHttpServer server;
     ASSERT_TRUE(server.IsListening());
-    server.Set("/show/season1/index.m3u8", Playlist({"w0.ts", "w1.ts"}));
+    server.Set("/show/season1/index.m3u8", VersionedPlaylist({"w0.ts", "w1.ts"}));
     server.Set("/show/season1/w0.ts", w0);
     server.Set("/show/season1/w1.ts", w1);
     const CString strUrl = server.Url("/show/season1/index.m3u8");
     const CString strOut = temp.MakeFolder(L"out") + L"\\";
 
-    CAnswers answers;
-    CBatchDlg dlg;
-    CMainDialog ui(dlg);
+    CPickers pickers;
+    CDialogSession<CBatchDlg> session(temp);
+    CMainDialog &ui = session.m_ui;
     ASSERT_NE(ui.Window(), nullptr);
     ui.Click(IDC_RADIO_BATCH);
-    answers.Folder(strFirst);
+    pickers.AnswerFolder(strFirst);
     ui.Click(IDC_BUTTON_BROWSE_INPUT);
-    answers.Folder(strSecond);
+    pickers.AnswerFolder(strSecond);
     ui.Click(IDC_BUTTON_BROWSE_INPUT);
     ui.SetText(IDC_EDIT_OUTPUT, strUrl);
     ui.Click(IDC_BUTTON_BROWSE_OUTPUT);
-    answers.Folder(strOut);
+    pickers.AnswerFolder(strOut);
     ui.Click(IDC_BUTTON_BROWSE_SAVEDIR);
     ui.Click(IDC_CHECK_DELETE_SOURCE);
     ASSERT_EQ(ui.Check(IDC_CHECK_DELETE_SOURCE), BST_CHECKED);
@@ -191,7 +132,7 @@ TEST(Batch, TwoFoldersAndAnAddressMergedAndSourcesDeleted)
     std::vector<std::wstring> added;
     for (const std::wstring &s : inputs)
         added.push_back(L"已添加：" + s);
-    EXPECT_EQ(Lines(ui.ListLines(IDC_LIST_INFO)), added);
+    EXPECT_EQ(ListTexts(ui, IDC_LIST_INFO), added);
 
     // The names the run will give: from the folders' names and brackets, and from the address.
     CFendralDlg naming;
@@ -206,24 +147,21 @@ TEST(Batch, TwoFoldersAndAnAddressMergedAndSourcesDeleted)
     EXPECT_EQ(ReadAll(strOut + strWebName), w0 + w1);
     std::vector<std::wstring> expectedOut{L"Beta.ts", L"first.ts", strWebName.Str()};
     std::sort(expectedOut.begin(), expectedOut.end());
-    EXPECT_EQ(FilesIn(strOut), expectedOut) << "nothing else is written to the save folder";
+    EXPECT_EQ(SortedFileNames(strOut), expectedOut) << "nothing else is written to the save folder";
 
-    std::vector<std::wstring> results;
-    for (const CString &line : ui.ListLines(IDC_LIST_RESULT))
-        results.push_back(WithoutStamp(line.Str()));
     std::vector<std::wstring> expectedResults;
     for (const std::wstring &s : inputs)
         expectedResults.push_back(L"成功：" + s);
-    EXPECT_EQ(results, expectedResults);
+    EXPECT_EQ(Results(ui), expectedResults);
 
-    const std::vector<std::wstring> info = Lines(ui.ListLines(IDC_LIST_INFO));
+    const std::vector<std::wstring> info = ListTexts(ui, IDC_LIST_INFO);
     ASSERT_FALSE(info.empty());
     EXPECT_EQ(info.back(), L"所有M3U8视频合并完成，共成功合并3个视频！");
     for (const std::wstring &line : info)
         EXPECT_EQ(line.rfind(L"已添加：", 0), std::wstring::npos) << "Start empties the added lines";
-    EXPECT_EQ(dlg.m_nSuccess, 3);
-    EXPECT_EQ(dlg.m_nFail, 0);
-    EXPECT_EQ(dlg.m_arrJobs.GetSize(), 0);
+    EXPECT_EQ(session.m_dlg.m_nSuccess, 3);
+    EXPECT_EQ(session.m_dlg.m_nFail, 0);
+    EXPECT_EQ(session.m_dlg.m_arrJobs.GetSize(), 0);
 
     // Sources: the video folder loses its playlist only; the other playlist's folder goes whole.
     EXPECT_FALSE(FileExists(strFirstList));
@@ -238,37 +176,34 @@ TEST(Batch, TwoFoldersAndAnAddressMergedAndSourcesDeleted)
 TEST(Batch, SingleStartAfterBatchAddsRunsTheBatchPairsFirst)
 {
     CTempFolder temp;
-    const CString strTmp = temp.MakeFolder(L"tmp");
-    CTempPathOverride tempPath(strTmp);
-
     const std::string s0 = SegmentBytes(11, 1500), s1 = SegmentBytes(12, 600);
-    const CString strSingle = temp.Write(L"single [One]\\index.m3u8", Playlist({"a.ts", "b.ts"}));
+    const CString strSingle = temp.Write(L"single [One]\\index.m3u8", VersionedPlaylist({"a.ts", "b.ts"}));
     temp.Write(L"single [One]\\a.ts", s0);
     temp.Write(L"single [One]\\b.ts", s1);
     const CString strQueuedFolder = temp.MakeFolder(L"queued") + L"\\";
-    const CString strQueuedList = temp.Write(L"queued\\q.m3u8", Playlist({"q.ts"}));
+    const CString strQueuedList = temp.Write(L"queued\\q.m3u8", VersionedPlaylist({"q.ts"}));
     temp.Write(L"queued\\q.ts", "queued segment");
     CHttpServer server;
     ASSERT_TRUE(server.IsListening());
-    server.Set("/q/index.m3u8", Playlist({"x.ts"}));
+    server.Set("/q/index.m3u8", VersionedPlaylist({"x.ts"}));
     server.Set("/q/x.ts", "web segment");
     const CString strUrl = server.Url("/q/index.m3u8");
     const CString strOut = temp.MakeFolder(L"out") + L"\\";
 
-    CAnswers answers;
-    CBatchDlg dlg;
-    CMainDialog ui(dlg);
+    CPickers pickers;
+    CDialogSession<CBatchDlg> session(temp);
+    CMainDialog &ui = session.m_ui;
     ASSERT_NE(ui.Window(), nullptr);
     ui.Click(IDC_RADIO_BATCH);
     ui.SetText(IDC_EDIT_OUTPUT, strUrl);
     ui.Click(IDC_BUTTON_BROWSE_OUTPUT);
-    answers.Folder(strQueuedFolder);
+    pickers.AnswerFolder(strQueuedFolder);
     ui.Click(IDC_BUTTON_BROWSE_INPUT);
 
     // Single mode: the open dialog picks the playlist and proposes the output in the save folder.
     ui.Click(IDC_RADIO_SINGLE);
     ui.SetText(IDC_EDIT_SAVEDIR, strOut);
-    answers.File(strSingle);
+    pickers.AnswerFile(strSingle);
     ui.Click(IDC_BUTTON_BROWSE_INPUT);
     ASSERT_EQ(ui.Text(IDC_EDIT_OUTPUT), strOut + L"One.ts");
 
@@ -277,17 +212,15 @@ TEST(Batch, SingleStartAfterBatchAddsRunsTheBatchPairsFirst)
     ui.Sync();
 
     EXPECT_EQ(ReadAll(strOut + L"One.ts"), s0 + s1);
-    EXPECT_EQ(FilesIn(strOut), (std::vector<std::wstring>{L"One.ts"}));
-    std::vector<std::wstring> results;
-    for (const CString &line : ui.ListLines(IDC_LIST_RESULT))
-        results.push_back(WithoutStamp(line.Str()));
-    EXPECT_EQ(results, (std::vector<std::wstring>{L"失败：" + strUrl.Str(), L"失败：" + strQueuedList.Str(),
-                                                  L"成功：" + strSingle.Str()}));
-    EXPECT_EQ(dlg.m_nSuccess, 1);
-    EXPECT_EQ(dlg.m_nFail, 2);
-    EXPECT_EQ(dlg.m_arrJobs.GetSize(), 0);
+    EXPECT_EQ(SortedFileNames(strOut), (std::vector<std::wstring>{L"One.ts"}));
+    EXPECT_EQ(Results(ui),
+              (std::vector<std::wstring>{L"失败：" + strUrl.Str(), L"失败：" + strQueuedList.Str(),
+                                         L"成功：" + strSingle.Str()}));
+    EXPECT_EQ(session.m_dlg.m_nSuccess, 1);
+    EXPECT_EQ(session.m_dlg.m_nFail, 2);
+    EXPECT_EQ(session.m_dlg.m_arrJobs.GetSize(), 0);
     // Single mode writes no summary and deletes nothing.
-    for (const std::wstring &line : Lines(ui.ListLines(IDC_LIST_INFO)))
+    for (const std::wstring &line : ListTexts(ui, IDC_LIST_INFO))
         EXPECT_EQ(line.find(L"所有M3U8视频合并完成"), std::wstring::npos);
     EXPECT_TRUE(FileExists(strQueuedList));
     EXPECT_TRUE(FileExists(strSingle));

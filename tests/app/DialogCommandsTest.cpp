@@ -1,8 +1,7 @@
 // tests/app/DialogCommandsTest.cpp: the mode radios, the option guards during a run, the close
 // command with the clean-up of the temporary folder, Enter, and the dialog's colour answers.
 #include "app/FendralDlg.h"
-#include "tests/support/MainDialog.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/AppTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +17,10 @@ struct CCommandsDlg : CFendralDlg
     using CFendralDlg::m_strPath;
 };
 
-class DialogCommands : public ::testing::Test
+// The dialog's temporary folder lands inside m_temp.
+class DialogCommands : public CPrivateTempTest
 {
 protected:
-    CTempFolder m_temp;
-    // The dialog's temporary folder lands inside m_temp.
-    CTempPathOverride m_tempPath{m_temp.Path()};
-
     CString TempFolder() const { return m_temp.Path() + L"m3u8_temp\\"; }
 };
 

@@ -3,8 +3,7 @@
 #include "app/FendralApp.h"
 #include "app/FendralDlg.h"
 #include "app/LogLine.h"
-#include "tests/support/MainDialog.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/AppTestSupport.h"
 
 #include <cwctype>
 #include <gtest/gtest.h>
@@ -22,12 +21,8 @@ struct CSetupDlg : CFendralDlg
     using CFendralDlg::m_strPath;
 };
 
-// Every dialog test gets its own temporary path, so a close never touches another process's files.
-class DialogSetup : public ::testing::Test
+class DialogSetup : public CPrivateTempTest
 {
-protected:
-    CTempFolder m_temp;
-    CTempPathOverride m_tempPath{m_temp.Path()};
 };
 
 bool IsUnderlined(HWND hWnd)

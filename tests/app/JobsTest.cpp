@@ -2,15 +2,10 @@
 // the open and save dialogs and the proposed output path in single mode, the save-folder picker.
 // The system pickers are answered through their framework hooks; everything after them runs for real.
 #include "app/FendralDlg.h"
-#include "framework/FileDialog.h"
-#include "framework/ShellFolder.h"
-#include "tests/support/MainDialog.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/AppTestSupport.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <shlobj.h>
 #include <string>
 #include <vector>
 
@@ -25,127 +20,11 @@ struct CJobsDlg : CFendralDlg
 
 const wchar_t kAdded[] = L"已添加：";
 
-// What the next folder picker returns.
-enum class FolderAnswer
-{
-    Path,          // the item list of strFolder
-    Cancel,        // no item list
-    NotFileSystem, // an item with no file-system path (the computer's own folder)
-};
-
-struct CFolderRequest
-{
-    HWND hOwner;
-    bool bRoot, bDisplayName, bCallback;
-    std::wstring strTitle;
-    UINT uFlags;
-};
-
-struct CFileRequest
-{
-    BOOL bOpen, bVista;
-    DWORD dwFlags;
-    std::wstring strDefExt, strFile, strFilter;
-};
-
-// Installs both picker hooks for one test and records what the handlers asked for.
-class CPickers
-{
-public:
-    CPickers()
-    {
-        AfxSetBrowseForFolderHook([this](const BROWSEINFOW &bi) { return BrowseForFolder(bi); });
-        CFileDialog::SetPickHook(
-            [this](const CFileDialog &dlg, OPENFILENAMEW &ofn) { return PickFile(dlg, ofn); });
-    }
-    ~CPickers()
-    {
-        AfxSetBrowseForFolderHook(nullptr);
-        CFileDialog::SetPickHook(nullptr);
-    }
-    CPickers(const CPickers &) = delete;
-    CPickers &operator=(const CPickers &) = delete;
-
-    void AnswerFolder(FolderAnswer answer, const CString &strFolder = CString())
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_folderAnswer = answer;
-        m_strFolder = strFolder;
-    }
-    // An empty path cancels.
-    void AnswerFile(const CString &strPath)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_strFile = strPath;
-    }
-    std::vector<CFolderRequest> FolderRequests() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_folderRequests;
-    }
-    std::vector<CFileRequest> FileRequests() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_fileRequests;
-    }
-
-private:
-    PIDLIST_ABSOLUTE BrowseForFolder(const BROWSEINFOW &bi)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_folderRequests.push_back({bi.hwndOwner, bi.pidlRoot != nullptr, bi.pszDisplayName != nullptr,
-                                    bi.lpfn != nullptr, bi.lpszTitle ? bi.lpszTitle : L"<none>", bi.ulFlags});
-        switch (m_folderAnswer)
-        {
-        case FolderAnswer::Path:
-            return ILCreateFromPathW(m_strFolder);
-        case FolderAnswer::NotFileSystem: {
-            PIDLIST_ABSOLUTE pidl = nullptr;
-            SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &pidl);
-            return pidl;
-        }
-        case FolderAnswer::Cancel:
-            break;
-        }
-        return nullptr;
-    }
-
-    BOOL PickFile(const CFileDialog &dlg, OPENFILENAMEW &ofn)
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        CFileRequest request{dlg.IsOpenFileDialog(),
-                             dlg.IsVistaStyle(),
-                             ofn.Flags,
-                             ofn.lpstrDefExt ? ofn.lpstrDefExt : L"<none>",
-                             ofn.lpstrFile,
-                             L"<none>"};
-        if (ofn.lpstrFilter)
-        {
-            const wchar_t *p = ofn.lpstrFilter;
-            request.strFilter.clear();
-            for (; p[0] != L'\0' || p[1] != L'\0'; ++p)
-                request.strFilter.push_back(p[0] == L'\0' ? L'|' : p[0]);
-            request.strFilter += L"||";
-        }
-        m_fileRequests.push_back(request);
-        if (m_strFile.IsEmpty())
-            return FALSE;
-        lstrcpynW(ofn.lpstrFile, m_strFile, static_cast<int>(ofn.nMaxFile));
-        return TRUE;
-    }
-
-    mutable std::mutex m_mutex;
-    FolderAnswer m_folderAnswer = FolderAnswer::Cancel;
-    CString m_strFolder, m_strFile;
-    std::vector<CFolderRequest> m_folderRequests;
-    std::vector<CFileRequest> m_fileRequests;
-};
-
 // One dialog, with a private temporary path so that nothing it does reaches other test processes.
-class CJobsSession
+class CJobsSession : public CDialogSession<CJobsDlg>
 {
 public:
-    explicit CJobsSession(const CTempFolder &temp) : m_tempPath(temp.MakeFolder(L"tmp")), m_ui(m_dlg) {}
+    using CDialogSession::CDialogSession;
 
     CMainDialog &Ui() { return m_ui; }
     CJobsDlg &Dlg() { return m_dlg; }
@@ -159,63 +38,10 @@ public:
             jobs.push_back(m_dlg.m_arrJobs[i].Str());
         return jobs;
     }
-    std::vector<std::wstring> InfoLines() const
-    {
-        std::vector<std::wstring> lines;
-        for (const CString &s : m_ui.ListLines(IDC_LIST_INFO))
-            lines.push_back(s.Str());
-        return lines;
-    }
+    std::vector<std::wstring> InfoLines() const { return ListTexts(m_ui, IDC_LIST_INFO); }
     void Batch() { m_ui.Click(IDC_RADIO_BATCH); }
     void Single() { m_ui.Click(IDC_RADIO_SINGLE); }
-
-private:
-    CTempPathOverride m_tempPath;
-    CJobsDlg m_dlg;
-    CMainDialog m_ui;
 };
-
-// The folder as the shell gives it back: no closing backslash.
-CString NoSlash(CString strFolder)
-{
-    strFolder.TrimRight(L'\\');
-    return strFolder;
-}
-
-// Entry names of one folder in the order the file system returns them (files only).
-std::vector<std::wstring> FileOrder(const CString &strFolder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileW(strFolder + L"\\*", &data);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do
-    {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(data.cFileName);
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
-    return names;
-}
-
-// Sub-folder names of one folder in the file system's order.
-std::vector<std::wstring> FolderOrder(const CString &strFolder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE h = FindFirstFileW(strFolder + L"\\*", &data);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do
-    {
-        std::wstring name = data.cFileName;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
-            names.push_back(name);
-    } while (FindNextFileW(h, &data));
-    FindClose(h);
-    return names;
-}
 
 std::vector<std::wstring> AddedLines(const std::vector<std::wstring> &inputs)
 {
@@ -244,8 +70,7 @@ TEST(Jobs, TypedAddressesInBatchMode)
     CJobsSession s(temp);
     s.Batch();
     // A queued pair whose output equals an address typed later: outputs are never compared.
-    s.Dlg().m_arrJobs.Add(L"C:\\queued.m3u8");
-    s.Dlg().m_arrJobs.Add(L"http://host/odd.m3u8");
+    s.AddJob(L"C:\\queued.m3u8", L"http://host/odd.m3u8");
 
     enum Outcome
     {
@@ -381,11 +206,11 @@ TEST(Jobs, FolderAddsInBatchMode)
 
             // Adds follow the listing order of the picked folder's sub-folders.
             std::vector<std::pair<size_t, std::wstring>> adds;
-            const std::vector<std::wstring> subOrder = FolderOrder(strPick);
+            const std::vector<std::wstring> subOrder = FolderNames(strPick);
             for (const auto &add : step.adds)
             {
                 CString strFolder = *add.first ? NoSlash(strTree) + L"\\" + add.first : NoSlash(strTree);
-                std::vector<std::wstring> order = FileOrder(strFolder);
+                std::vector<std::wstring> order = FileNames(strFolder);
                 auto first = std::find_if(order.begin(), order.end(), [&](const std::wstring &name) {
                     return std::any_of(add.second.begin(), add.second.end(),
                                        [&](const wchar_t *psz) { return name == psz; });
@@ -629,7 +454,7 @@ TEST(Jobs, SwitchingModesKeepsQueuedJobs)
     s.Batch();
     s.Ui().SetText(IDC_EDIT_OUTPUT, L"http://host/a.m3u8");
     s.Ui().Click(IDC_BUTTON_BROWSE_OUTPUT);
-    pickers.AnswerFolder(FolderAnswer::Path, NoSlash(temp / L"local"));
+    pickers.AnswerFolder(temp / L"local");
     s.Ui().Click(IDC_BUTTON_BROWSE_INPUT);
     const std::vector<std::wstring> queued =
         Pairs({L"http://host/a.m3u8", (temp / L"local\\show.m3u8").Str()});

@@ -1,10 +1,8 @@
 // tests/app/MergeOneTest.cpp: CMergeRun::MergeOne on real files and a loopback server.
 #include "app/MergeRun.h"
 #include "engine/Fetch.h"
-#include "tests/support/HttpServer.h"
-#include "tests/support/MainDialog.h"
+#include "tests/support/AppTestSupport.h"
 #include "tests/support/MergeWindows.h"
-#include "tests/support/TempFolder.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -18,14 +16,6 @@ std::string Bytes(char c, size_t n, size_t salt)
     for (size_t i = 0; i < n; ++i)
         s[i] = char(c + (i * 7 + salt) % 13);
     return s;
-}
-
-std::string Playlist(const std::vector<std::string> &segments, const std::string &head = "")
-{
-    std::string text = "#EXTM3U\n#EXT-X-TARGETDURATION:4\n" + head;
-    for (const std::string &s : segments)
-        text += "#EXTINF:4.0,\n" + s + "\n";
-    return text + "#EXT-X-ENDLIST\n";
 }
 
 std::vector<CString> Strings(std::initializer_list<const wchar_t *> items)
@@ -51,6 +41,16 @@ protected:
     bool Merge(const CString &strInput, const CString &strOutput)
     {
         return m_run.MergeOne(strInput, strOutput);
+    }
+    // Segments s0.ts, s1.ts... in a folder below the test's folder (its name ends in a backslash).
+    void WriteSegments(const CString &strFolder, const std::vector<std::string> &segments) const
+    {
+        for (size_t i = 0; i < segments.size(); ++i)
+        {
+            CString strName;
+            strName.Format(L"%ss%d.ts", strFolder.GetString(), int(i));
+            m_tmp.Write(strName, segments[i]);
+        }
     }
     std::vector<CString> SegmentFilesLeft() const
     {
@@ -79,12 +79,10 @@ protected:
 TEST_F(MergeOneTest, MergesLocalWebMixedAndNestedPlaylistsInOrder)
 {
     const std::string a = Bytes('a', 3000, 1), b = Bytes('b', 5000, 2), c = Bytes('c', 70000, 3);
-    m_tmp.Write(L"local\\s0.ts", a);
-    m_tmp.Write(L"local\\s1.ts", b);
-    m_tmp.Write(L"local\\s2.ts", c);
-    m_server.Set("/w/s0.ts", a);
-    m_server.Set("/w/s1.ts", b);
-    m_server.Set("/w/s2.ts", c);
+    const std::vector<std::string> segments{a, b, c};
+    WriteSegments(L"local\\", segments);
+    for (size_t i = 0; i < segments.size(); ++i)
+        m_server.Set("/w/s" + std::to_string(i) + ".ts", segments[i]);
     const std::string web1 = StringToUtf8(m_server.Url("/w/s1.ts"));
 
     m_tmp.Write(L"local\\index.m3u8", Playlist({"s0.ts", "s1.ts", "s2.ts"}));
@@ -212,9 +210,7 @@ TEST_F(MergeOneTest, KeyedStreamsDecryptToThePlainSegments)
 TEST_F(MergeOneTest, FailuresEndTheJobWithTheirLinesAndLeaveWhatTheyShould)
 {
     const std::string a = Bytes('a', 2000, 1), b = Bytes('b', 4000, 2), c = Bytes('c', 1000, 3);
-    m_tmp.Write(L"f\\s0.ts", a);
-    m_tmp.Write(L"f\\s1.ts", b);
-    m_tmp.Write(L"f\\s2.ts", c);
+    WriteSegments(L"f\\", {a, b, c});
     m_server.Set("/s0.ts", a);
     m_server.Set("/s2.ts", c);
     const std::string web0 = StringToUtf8(m_server.Url("/s0.ts"));
@@ -312,14 +308,8 @@ TEST_F(MergeOneTest, AStopEndsTheJobAtTheNextSegment)
     m_server.Set("/s0.ts", a);
     m_server.Set("/s2.ts", c);
     // The stop is given while these are on the wire.
-    CHttpResponse slowB, slowC;
-    slowB.body = b;
-    slowB.dwStallMidBodyMs = 800;
-    slowB.nStallAt = 100;
-    slowC = slowB;
-    slowC.body = c;
-    m_server.Set("/slow1.ts", slowB);
-    m_server.Set("/slow2.ts", slowC);
+    m_server.Set("/slow1.ts", StalledResponse(b, 800, 100));
+    m_server.Set("/slow2.ts", StalledResponse(c, 800, 100));
     m_server.Set("/mid.m3u8", Playlist({"s0.ts", "slow1.ts", "s2.ts"}));
     m_server.Set("/last.m3u8", Playlist({"s0.ts", "s2.ts", "slow2.ts"}));
 

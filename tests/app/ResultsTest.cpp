@@ -1,8 +1,7 @@
 // Job results, the end of a run and source deletion, driven through the real dialog.
 #include "app/FendralDlg.h"
 #include "framework/Time.h"
-#include "tests/support/MainDialog.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/AppTestSupport.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -28,11 +27,11 @@ const wchar_t kDone[] = L"所有M3U8视频合并完成，共成功合并%d个视
 const wchar_t kDoneWithFailures[] = L"所有M3U8视频合并完成，共成功合并%d个视频，%d个视频合并失败！";
 
 // The dialog of one test, with the state a run would have set up before its first result.
-class CRun
+class CRun : public CDialogSession<CResultsDlg>
 {
 public:
-    // The dialog's close cleans the temporary folder: give this process its own.
-    explicit CRun(const CTempFolder &temp) : m_tempPath(temp.MakeFolder(L"tmp")), m_controls(), m_ui(m_dlg) {}
+    // The dialog's close cleans the temporary folder: the session gives this process its own.
+    using CDialogSession::CDialogSession;
 
     // Options as Start leaves them; the save folder box names a folder away from the sources.
     void Begin(bool bBatch, bool bDeleteSource, const CString &strSaveDir)
@@ -52,11 +51,6 @@ public:
         ::EnableWindow(m_ui.Item(IDC_BUTTON_STOP), TRUE);
         ::SendMessageW(m_ui.Item(IDC_PROGRESS), PBM_SETPOS, 30, 0);
     }
-    void AddJob(const CString &strInput, const CString &strOutput)
-    {
-        m_dlg.m_arrJobs.Add(strInput);
-        m_dlg.m_arrJobs.Add(strOutput);
-    }
     void Result(WPARAM wParam, const CString &strInput) const
     {
         m_ui.Post(WM_MERGE_ITEM_DONE, wParam, reinterpret_cast<LPARAM>(SysAllocString(strInput)));
@@ -70,28 +64,7 @@ public:
     {
         ::SendMessageW(m_ui.Item(nID), BM_SETCHECK, bTicked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
-
-    CTempPathOverride m_tempPath;
-    // The program registers the common control classes at start-up; the template needs them.
-    struct CCommonControls
-    {
-        CCommonControls()
-        {
-            INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
-            ::InitCommonControlsEx(&icc);
-        }
-    } m_controls;
-    CResultsDlg m_dlg;
-    CMainDialog m_ui;
 };
-
-std::vector<std::wstring> Lines(const CMainDialog &ui, int nID)
-{
-    std::vector<std::wstring> lines;
-    for (const CString &s : ui.ListLines(nID))
-        lines.push_back(s.Str());
-    return lines;
-}
 
 CString Now()
 {
@@ -146,7 +119,7 @@ TEST(MergeResults, LinesFollowTheDisplayOptionsAndEveryResultIsCounted)
         ASSERT_TRUE(run.m_ui.Sync());
         const CString strAfter = Now();
 
-        std::vector<std::wstring> lines = Lines(run.m_ui, IDC_LIST_RESULT);
+        std::vector<std::wstring> lines = ListTexts(run.m_ui, IDC_LIST_RESULT);
         size_t nLine = 0;
         for (int i = 0; i < 4; ++i)
         {
@@ -186,7 +159,7 @@ TEST(MergeResults, EndOfRunRestoresTheDialogAndWritesTheBatchSummary)
         CRun run(temp);
         run.Begin(c.bBatch, false, temp.MakeFolder(L"save"));
         run.AddJob(L"http://host/a/index.m3u8", temp / L"save\\a.ts");
-        const size_t nInfoBefore = Lines(run.m_ui, IDC_LIST_INFO).size();
+        const size_t nInfoBefore = ListTexts(run.m_ui, IDC_LIST_INFO).size();
         for (int i = 0; i < c.nMerged; ++i)
             run.Result(1, L"http://host/a/index.m3u8");
         for (int i = 0; i < c.nFailed; ++i)
@@ -212,7 +185,7 @@ TEST(MergeResults, EndOfRunRestoresTheDialogAndWritesTheBatchSummary)
         EXPECT_EQ(run.m_dlg.m_nSuccess, c.nMerged);
         EXPECT_EQ(run.m_dlg.m_nFail, c.nFailed);
 
-        std::vector<std::wstring> info = Lines(run.m_ui, IDC_LIST_INFO);
+        std::vector<std::wstring> info = ListTexts(run.m_ui, IDC_LIST_INFO);
         if (!c.pszSummary)
         {
             EXPECT_EQ(info.size(), nInfoBefore);

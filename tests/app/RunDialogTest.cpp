@@ -1,10 +1,8 @@
 // tests/app/RunDialogTest.cpp: Start, Stop, the worker and the merge through the real dialog.
 #include "app/FendralDlg.h"
 #include "engine/Fetch.h"
-#include "tests/support/HttpServer.h"
-#include "tests/support/MainDialog.h"
+#include "tests/support/AppTestSupport.h"
 #include "tests/support/MergeWindows.h"
-#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -29,23 +27,11 @@ const int kOpenWhileRunning[] = {IDC_EDIT_INPUT,          IDC_EDIT_OUTPUT,      
                                  IDC_CHECK_DELETE_SOURCE, IDC_CHECK_SHOW_SUCCESS, IDC_CHECK_SHOW_FAILURE,
                                  IDC_LIST_INFO,           IDC_LIST_RESULT};
 
-std::string Playlist(const std::vector<std::string> &segments)
-{
-    std::string text = "#EXTM3U\n#EXT-X-TARGETDURATION:4\n";
-    for (const std::string &s : segments)
-        text += "#EXTINF:4.0,\n" + s + "\n";
-    return text + "#EXT-X-ENDLIST\n";
-}
-
 // One dialog with its own temporary path, run modally on its own thread.
-class CRunFixture
+class CRunFixture : public CDialogSession<CRunDlg>
 {
 public:
-    explicit CRunFixture(const CTempFolder &tmp)
-        : m_tempPath(tmp.MakeFolder(L"tmp")), m_controls(), m_ui(m_dlg)
-    {
-        g_dwFetchTimeoutMs = 5000;
-    }
+    explicit CRunFixture(const CTempFolder &tmp) : CDialogSession(tmp) { g_dwFetchTimeoutMs = 5000; }
 
     std::vector<CString> Info() const { return UnstampedLines(m_ui.Item(IDC_LIST_INFO)); }
     std::vector<CString> Results() const { return m_ui.ListLines(IDC_LIST_RESULT); }
@@ -60,19 +46,6 @@ public:
         m_ui.SetText(IDC_EDIT_INPUT, strInput);
         m_ui.SetText(IDC_EDIT_OUTPUT, strOutput);
     }
-
-    CTempPathOverride m_tempPath;
-    // The program registers the common control classes at start-up; the template needs them.
-    struct CCommonControls
-    {
-        CCommonControls()
-        {
-            INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
-            ::InitCommonControlsEx(&icc);
-        }
-    } m_controls;
-    CRunDlg m_dlg;
-    CMainDialog m_ui;
 };
 
 // Each check answers with its message and leaves the run unstarted: nothing appended, nothing locked.
@@ -100,10 +73,7 @@ TEST(RunStart, EachCheckShowsItsMessageAndStartsNothing)
         ASSERT_NE(run.m_ui.Window(), nullptr);
         run.m_ui.Click(k.bBatch ? IDC_RADIO_BATCH : IDC_RADIO_SINGLE);
         for (int i = 0; i < k.nJobs; ++i)
-        {
-            run.m_dlg.m_arrJobs.Add(L"C:\\job.m3u8");
-            run.m_dlg.m_arrJobs.Add(L"");
-        }
+            run.AddJob(L"C:\\job.m3u8");
         run.m_ui.SetText(IDC_EDIT_INPUT, k.input);
         run.m_ui.SetText(IDC_EDIT_OUTPUT, k.output);
         run.m_ui.SetText(IDC_EDIT_SAVEDIR, k.saveDir);
@@ -111,8 +81,7 @@ TEST(RunStart, EachCheckShowsItsMessageAndStartsNothing)
         run.m_dlg.m_nSuccess = 4;
         run.m_dlg.m_nFail = 5;
 
-        run.m_ui.Post(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(run.m_ui.Item(IDC_BUTTON_START)));
+        run.Command(IDC_BUTTON_START);
         CString strText;
         ASSERT_TRUE(run.m_ui.AnswerMessageBox(L"提示", IDOK, &strText));
         EXPECT_EQ(strText, k.message);
@@ -139,8 +108,7 @@ TEST(RunStart, DuringARunOnlyCountersAndTheOptionAreTaken)
     ASSERT_NE(run.m_ui.Window(), nullptr);
     run.m_ui.Click(IDC_RADIO_BATCH);
     run.m_ui.SetText(IDC_EDIT_SAVEDIR, tmp.Path());
-    run.m_dlg.m_arrJobs.Add(L"C:\\job.m3u8");
-    run.m_dlg.m_arrJobs.Add(L"");
+    run.AddJob(L"C:\\job.m3u8");
     run.m_dlg.m_bRunning = TRUE;
     for (const bool bTicked : {true, false})
     {
@@ -150,8 +118,7 @@ TEST(RunStart, DuringARunOnlyCountersAndTheOptionAreTaken)
         run.m_dlg.m_bDeleteSource = !bTicked;
         run.m_dlg.m_nSuccess = 4;
         run.m_dlg.m_nFail = 5;
-        run.m_ui.Post(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_START, BN_CLICKED),
-                      reinterpret_cast<LPARAM>(run.m_ui.Item(IDC_BUTTON_START)));
+        run.Command(IDC_BUTTON_START);
         ASSERT_TRUE(run.m_ui.Sync());
 
         EXPECT_EQ(run.m_dlg.m_nSuccess, 0);
@@ -239,10 +206,7 @@ TEST(RunSingle, LockedWhileRunningAndStopEndsTheJob)
 {
     CTempFolder tmp;
     CHttpServer server;
-    CHttpResponse slow;
-    slow.body = std::string(30000, 's');
-    slow.dwStallMidBodyMs = 1500;
-    slow.nStallAt = 1000;
+    const CHttpResponse slow = StalledResponse(std::string(30000, 's'), 1500, 1000);
     server.Set("/a.ts", std::string(500, 'a'));
     server.Set("/slow.ts", slow);
     server.Set("/c.ts", std::string(500, 'c'));
@@ -285,8 +249,7 @@ TEST(RunSingle, LockedWhileRunningAndStopEndsTheJob)
     EXPECT_EQ(server.CountRequests("/c.ts"), 0);
 
     // A Stop with no run logs nothing.
-    run.m_ui.Post(WM_COMMAND, MAKEWPARAM(IDC_BUTTON_STOP, BN_CLICKED),
-                  reinterpret_cast<LPARAM>(run.m_ui.Item(IDC_BUTTON_STOP)));
+    run.Command(IDC_BUTTON_STOP);
     ASSERT_TRUE(run.m_ui.Sync());
     EXPECT_EQ(run.Info().size(), 6u);
 }
@@ -312,8 +275,7 @@ TEST(RunBatch, NamesWithinOneRunNeverCollide)
     std::vector<CString> names;
     for (const char *p : paths)
     {
-        run.m_dlg.m_arrJobs.Add(server.Url(p));
-        run.m_dlg.m_arrJobs.Add(L"");
+        run.AddJob(server.Url(p));
         names.push_back(run.m_dlg.MakeOutputName(server.Url(p), TRUE));
     }
     // The derived names really collide: the same name twice and once in other capitals.
@@ -348,12 +310,8 @@ TEST(RunClose, ClosingDuringARunIsSafe)
 {
     CTempFolder tmp;
     CHttpServer server;
-    CHttpResponse slow;
-    slow.body = std::string(20000, 't');
-    // Long enough to outlast the close and its confirmation box, which takes seconds under Wine.
-    slow.dwStallMidBodyMs = 12000;
-    slow.nStallAt = 100;
-    server.Set("/slow.ts", slow);
+    // The stall outlasts the close and its confirmation box, which takes seconds under Wine.
+    server.Set("/slow.ts", StalledResponse(std::string(20000, 't'), 12000, 100));
     server.Set("/v.m3u8", Playlist({"slow.ts", "slow.ts"}));
 
     std::weak_ptr<CMergeRun> watch;

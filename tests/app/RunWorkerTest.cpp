@@ -2,10 +2,8 @@
 #include "app/MergeRun.h"
 #include "engine/Fetch.h"
 #include "framework/Thread.h"
-#include "tests/support/HttpServer.h"
-#include "tests/support/MainDialog.h"
+#include "tests/support/AppTestSupport.h"
 #include "tests/support/MergeWindows.h"
-#include "tests/support/TempFolder.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -125,6 +123,18 @@ protected:
         m_pRun->m_arrJobs.Add(strInput);
         m_pRun->m_arrJobs.Add(strOutput);
     }
+    CString OutPath(size_t nJob) const
+    {
+        CString strOut;
+        strOut.Format(L"%sout%d.ts", m_tmp.Path().GetString(), int(nJob));
+        return strOut;
+    }
+    // The server's playlist first, then the local one in folder a.
+    void AddWebAndLocalJobs(const CHttpServer &server)
+    {
+        AddJob(server.Url("/index.m3u8"), OutPath(0));
+        AddJob(m_tmp / L"a\\index.m3u8", OutPath(1));
+    }
     bool Start()
     {
         return AfxBeginThread(MergeThreadProc, new std::shared_ptr<CMergeRun>(m_pRun)) != nullptr;
@@ -165,10 +175,8 @@ TEST_F(RunWorkerTest, ReportsEveryJobAndEmptiesTheLogBetweenJobs)
         SendMessageW(m_windows.List(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"a line before the run"));
         for (size_t i = 0; i < k.jobs.size(); ++i)
         {
-            CString strOut;
-            strOut.Format(L"%sout%d.ts", m_tmp.Path().GetString(), int(i));
-            DeleteFileW(strOut);
-            AddJob(k.jobs[i].first, strOut);
+            DeleteFileW(OutPath(i));
+            AddJob(k.jobs[i].first, OutPath(i));
         }
         ASSERT_TRUE(Start());
         ASSERT_TRUE(m_sink.PumpUntilAllDone());
@@ -181,9 +189,7 @@ TEST_F(RunWorkerTest, ReportsEveryJobAndEmptiesTheLogBetweenJobs)
             EXPECT_EQ(p.wParam, WPARAM(k.jobs[i].second ? 1 : 0));
             EXPECT_TRUE(p.bHadString);
             EXPECT_EQ(p.input, k.jobs[i].first);
-            CString strOut;
-            strOut.Format(L"%sout%d.ts", m_tmp.Path().GetString(), int(i));
-            EXPECT_EQ(FileExists(strOut), k.jobs[i].second);
+            EXPECT_EQ(FileExists(OutPath(i)), k.jobs[i].second);
         }
         EXPECT_EQ(m_sink.m_posts.back().nMsg, WM_MERGE_ALL_DONE);
         EXPECT_EQ(m_sink.m_posts.back().wParam, WPARAM(0));
@@ -209,14 +215,10 @@ TEST_F(RunWorkerTest, ReportsEveryJobAndEmptiesTheLogBetweenJobs)
 TEST_F(RunWorkerTest, AStopEndsTheRunAfterTheCurrentJob)
 {
     CHttpServer server;
-    CHttpResponse slow;
-    slow.body = std::string(20000, 's');
-    slow.dwStallMidBodyMs = 800;
-    slow.nStallAt = 10;
+    const CHttpResponse slow = StalledResponse(std::string(20000, 's'), 800, 10);
     server.Set("/slow.ts", slow);
     server.Set("/index.m3u8", "#EXTM3U\n#EXTINF:1,\nslow.ts\n#EXTINF:1,\nslow.ts\n");
-    AddJob(server.Url("/index.m3u8"), m_tmp / L"out0.ts");
-    AddJob(m_tmp / L"a\\index.m3u8", m_tmp / L"out1.ts");
+    AddWebAndLocalJobs(server);
 
     ASSERT_TRUE(Start());
     std::thread stopper([&] {
@@ -234,8 +236,8 @@ TEST_F(RunWorkerTest, AStopEndsTheRunAfterTheCurrentJob)
     EXPECT_EQ(m_sink.m_posts[1].nMsg, WM_MERGE_ALL_DONE);
     // The first segment was finished, the second never asked for; the second job never ran.
     EXPECT_EQ(server.CountRequests("/slow.ts"), 1);
-    EXPECT_EQ(ReadAll(m_tmp / L"out0.ts"), slow.body);
-    EXPECT_FALSE(FileExists(m_tmp / L"out1.ts"));
+    EXPECT_EQ(ReadAll(OutPath(0)), slow.body);
+    EXPECT_FALSE(FileExists(OutPath(1)));
     // Not the last job: its log (with the stop line) was emptied after it.
     EXPECT_TRUE(m_windows.Lines().empty());
 }
@@ -245,14 +247,10 @@ TEST_F(RunWorkerTest, AStopEndsTheRunAfterTheCurrentJob)
 TEST_F(RunWorkerTest, TheWorkerEndsCleanlyWhenTheWindowsAreGone)
 {
     CHttpServer server;
-    CHttpResponse slow;
-    slow.body = std::string(5000, 'w');
-    slow.dwStallMidBodyMs = 600;
-    slow.nStallAt = 10;
+    const CHttpResponse slow = StalledResponse(std::string(5000, 'w'), 600, 10);
     server.Set("/slow.ts", slow);
     server.Set("/index.m3u8", "#EXTM3U\n#EXTINF:1,\nslow.ts\n");
-    AddJob(server.Url("/index.m3u8"), m_tmp / L"out0.ts");
-    AddJob(m_tmp / L"a\\index.m3u8", m_tmp / L"out1.ts");
+    AddWebAndLocalJobs(server);
 
     std::weak_ptr<CMergeRun> watch = m_pRun;
     ASSERT_TRUE(Start());
@@ -265,8 +263,8 @@ TEST_F(RunWorkerTest, TheWorkerEndsCleanlyWhenTheWindowsAreGone)
 
     EXPECT_TRUE(CPostSink::PumpUntil([&] { return watch.expired(); }));
     // Both jobs still ran to their end: the worker went on without the windows.
-    EXPECT_EQ(ReadAll(m_tmp / L"out0.ts"), slow.body);
-    EXPECT_EQ(ReadAll(m_tmp / L"out1.ts"), "first job's bytes");
+    EXPECT_EQ(ReadAll(OutPath(0)), slow.body);
+    EXPECT_EQ(ReadAll(OutPath(1)), "first job's bytes");
     EXPECT_TRUE(m_sink.m_posts.empty());
 }
 } // namespace
