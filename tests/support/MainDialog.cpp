@@ -222,7 +222,30 @@ HWND CMainDialog::Focus() const
 
 void CMainDialog::Click(int nID) const
 {
-    ::PostMessageW(Item(nID), BM_CLICK, 0, 0);
+    // What a click does, without the mouse: under Wine a real BM_CLICK takes the focus and the mouse
+    // capture, and another test process activating its own window at that moment swallows the click.
+    HWND hButton = Item(nID);
+    if (!::IsWindowEnabled(hButton))
+        return;
+    const LONG_PTR nType = ::GetWindowLongPtrW(hButton, GWL_STYLE) & BS_TYPEMASK;
+    if (nType == BS_AUTOCHECKBOX)
+    {
+        const LRESULT nCheck = ::SendMessageW(hButton, BM_GETCHECK, 0, 0);
+        ::SendMessageW(hButton, BM_SETCHECK, nCheck == BST_UNCHECKED ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    else if (nType == BS_AUTORADIOBUTTON)
+    {
+        // The dialog's radios form one group: the clicked one is ticked, every other one cleared.
+        for (HWND hChild = ::GetWindow(m_hDlg, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        {
+            wchar_t szClass[16] = L"";
+            ::GetClassNameW(hChild, szClass, 16);
+            if (_wcsicmp(szClass, L"Button") == 0 &&
+                (::GetWindowLongPtrW(hChild, GWL_STYLE) & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
+                ::SendMessageW(hChild, BM_SETCHECK, hChild == hButton ? BST_CHECKED : BST_UNCHECKED, 0);
+        }
+    }
+    ::PostMessageW(m_hDlg, WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), reinterpret_cast<LPARAM>(hButton));
     Sync();
 }
 

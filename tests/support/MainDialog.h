@@ -43,7 +43,7 @@ public:
     HWND Focus() const;
 
     // Input (posted, then Sync).
-    // BM_CLICK on a button: pushes it, moves an auto check box or radio, and sends BN_CLICKED.
+    // A click on an enabled button: moves an auto check box or radio, then BN_CLICKED to the dialog.
     void Click(int nID) const;
     // A key pressed and released in a window of the dialog (the focus window when hWnd is null).
     void PressKey(UINT nVirtualKey, HWND hWnd = nullptr) const;
