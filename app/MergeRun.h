@@ -9,10 +9,9 @@
 #include "framework/String.h"
 #include "framework/StringArray.h"
 
-#include <windows.h>
-
 #include <atomic>
 #include <memory>
+#include <windows.h>
 
 // Worker to dialog: one per job (wParam 1 merged / 0 failed or stopped, lParam a BSTR copy of the
 // input, freed by the receiver), then one at the end of the run (0, 0).
