@@ -55,6 +55,9 @@ protected:
 
     DECLARE_MESSAGE_MAP()
 
+    // Deletes the planned sources, unlocks the dialog and, when asked, writes the batch summary.
+    void EndRun(bool bSummary);
+
     // Shared with the worker of a run; m_bRunning, m_playlist and m_arrJobs below are its members.
     std::shared_ptr<CMergeRun> m_pRun;
 

@@ -99,14 +99,8 @@ void CFendralDlg::OnCancel()
 
 void CleanupTempFolder()
 {
-    wchar_t szTempPath[MAX_PATH] = L"";
-    const DWORD nTempPath = ::GetTempPathW(MAX_PATH, szTempPath);
-    // Without a temporary path there is no folder of ours to clean.
-    if (nTempPath == 0 || nTempPath >= MAX_PATH)
-        return;
-    CString strFolder;
-    strFolder.Format(L"%sm3u8_temp\\", szTempPath);
-
+    // Only this program's own files: another running copy may be using its own.
+    const CString strFolder = SegmentFolderPath();
     CFileFind finder;
     BOOL bWorking = finder.FindFile(strFolder + L"*.ts");
     while (bWorking)
@@ -115,8 +109,7 @@ void CleanupTempFolder()
         ::DeleteFileW(finder.GetFilePath());
     }
     finder.Close();
-    // Fails, as intended, while anything else is left in it.
-    ::RemoveDirectoryW(strFolder);
+    RemoveSegmentFolder(strFolder);
 }
 
 void CFendralDlg::OnBnClickedRadioSingle()

@@ -1,5 +1,6 @@
 // app/FendralDlgResults.cpp: each job's result, the end of a run, and the deletion of batch sources.
 #include "app/FendralDlg.h"
+#include "framework/PathName.h"
 #include "framework/Time.h"
 
 #include <algorithm>
@@ -15,25 +16,21 @@ bool EndsWith(const CString &strLower, const wchar_t *pszEnd)
     return strLower.GetLength() >= nEnd && strLower.Right(nEnd) == pszEnd;
 }
 
-// The full form of a path with one closing backslash; empty when it has none.
+// The folder (or file) as the file system sees it, with one closing backslash: its final path where it
+// exists (links, junctions and short names resolved), else its long form; empty when it has none.
 CString FolderKey(const CString &strPath)
 {
-    if (strPath.IsEmpty())
+    CString strKey = FinalPathName(strPath);
+    if (strKey.IsEmpty())
+        strKey = LongPathName(strPath);
+    if (strKey.IsEmpty())
         return CString();
-    DWORD dwLength = GetFullPathNameW(strPath, 0, nullptr, nullptr);
-    if (dwLength == 0)
-        return CString();
-    CString strFull;
-    DWORD dwWritten = GetFullPathNameW(strPath, dwLength, strFull.GetBuffer(int(dwLength)), nullptr);
-    if (dwWritten == 0 || dwWritten >= dwLength)
-        return CString();
-    strFull.ReleaseBuffer(int(dwWritten));
-    if (strFull[strFull.GetLength() - 1] != L'\\')
-        strFull += L'\\';
-    return strFull;
+    if (strKey[strKey.GetLength() - 1] != L'\\')
+        strKey += L'\\';
+    return strKey;
 }
 
-// "X:\" or "\\server\share\" (also behind "\\?\"), given as a full path with its closing backslash.
+// "X:\" or "\\server\share\", given as a key of FolderKey (where the "\\?\" spellings are gone).
 bool IsVolumeRoot(const CString &strKey)
 {
     if (strKey.GetLength() == 3 && strKey[1] == L':')
@@ -44,12 +41,6 @@ bool IsVolumeRoot(const CString &strKey)
     for (int i = 2; i < strKey.GetLength(); ++i)
         nSeparators += strKey[i] == L'\\' ? 1 : 0;
     return nSeparators <= 2;
-}
-
-bool StartsWithNoCase(const CString &strText, const CString &strStart)
-{
-    return strText.GetLength() >= strStart.GetLength() &&
-           strText.Left(strStart.GetLength()).CompareNoCase(strStart) == 0;
 }
 
 // What a run wrote and where: source deletion must not take any of it.
@@ -84,7 +75,7 @@ public:
             return true;
         for (const CString &strFolder : m_folders)
         {
-            if (StartsWithNoCase(strFolder, strKey))
+            if (BeginsWithName(strFolder, strKey))
                 return true;
         }
         return false;
@@ -95,7 +86,7 @@ public:
         CString strKey = FolderKey(strPath);
         for (const CString &strFile : m_files)
         {
-            if (strKey.CompareNoCase(strFile) == 0)
+            if (IsSameName(strKey, strFile))
                 return true;
         }
         return false;
@@ -213,9 +204,13 @@ LRESULT CFendralDlg::OnMergeItemDone(WPARAM wParam, LPARAM lParam)
 
 LRESULT CFendralDlg::OnMergeAllDone(WPARAM wParam, LPARAM)
 {
-    if (wParam != 0)
-        return 0;
+    if (wParam == 0)
+        EndRun(true);
+    return 0;
+}
 
+void CFendralDlg::EndRun(bool bSummary)
+{
     if (m_bDeleteSource && m_bBatchMode)
     {
         for (int i = 0; i < m_arrDelDirs.GetSize(); ++i)
@@ -255,7 +250,7 @@ LRESULT CFendralDlg::OnMergeAllDone(WPARAM wParam, LPARAM)
     m_btnBrowseSaveDir.EnableWindow(TRUE);
     m_progress.SetPos(100);
 
-    if (m_bBatchMode)
+    if (m_bBatchMode && bSummary)
     {
         CString strSummary;
         if (m_nFail > 0)
@@ -265,7 +260,6 @@ LRESULT CFendralDlg::OnMergeAllDone(WPARAM wParam, LPARAM)
             strSummary.Format(L"所有M3U8视频合并完成，共成功合并%d个视频！", m_nSuccess);
         m_listInfo.AddString(strSummary);
     }
-    return 0;
 }
 
 BOOL DeleteDirectory(const CString &strDir)

@@ -1,5 +1,6 @@
 // app/FendralDlgRun.cpp: Start, Stop and the hand-over of a job to the run state.
 #include "app/FendralDlg.h"
+#include "framework/PathName.h"
 
 #include <vector>
 
@@ -19,7 +20,7 @@ CString NumberedName(const CString &strName, int k)
 bool IsTaken(const std::vector<CString> &taken, const CString &strName)
 {
     for (const CString &s : taken)
-        if (s.CompareNoCase(strName) == 0)
+        if (IsSameName(s, strName))
             return true;
     return false;
 }
@@ -54,7 +55,7 @@ void CFendralDlg::OnBnClickedStart()
         }
         if (strDir[strDir.GetLength() - 1] != L'\\')
             strDir += L'\\';
-        // Two jobs of one run must not write the same file (Windows names ignore case).
+        // Two jobs of one run must not write the same file (Windows names ignore the case of every letter).
         std::vector<CString> taken;
         for (int i = 0; i < m_arrJobs.GetSize(); i += 2)
         {
@@ -105,9 +106,9 @@ void CFendralDlg::OnBnClickedStart()
     {
         delete pRun;
         AddLog(L"无法启动合并线程");
-        // As if the run had been stopped before its first job: unlock and report the end now.
+        // Unlock at once; nothing was merged, so there is nothing to sum up.
         m_bRunning = FALSE;
-        OnMergeAllDone(0, 0);
+        EndRun(false);
     }
 }
 

@@ -4,8 +4,8 @@
 #include "engine/Decrypt.h"
 #include "engine/Fetch.h"
 #include "framework/File.h"
+#include "framework/PathName.h"
 
-#include <algorithm>
 #include <commctrl.h>
 #include <cwchar>
 #include <exception>
@@ -18,16 +18,27 @@ namespace
 // The merge holds one segment in a buffer indexed by a 32-bit count.
 const ULONGLONG kMaxSegmentBytes = 0xFFFFFFFFull;
 
-CString TempFolderPath()
+// Every local file that the merge reads: the output must not be any of them.
+bool OutputIsAnInput(const CString &strOutput, const CPlaylist &playlist)
 {
-    wchar_t szTemp[MAX_PATH] = {};
-    DWORD n = GetTempPathW(MAX_PATH, szTemp);
-    // A path that does not fit is not to be trusted; the folder then lies in the current folder.
-    if (n == 0 || n >= MAX_PATH)
-        szTemp[0] = L'\0';
-    CString strFolder;
-    strFolder.Format(L"%sm3u8_temp\\", szTemp);
-    return strFolder;
+    const CFileMatch output(strOutput);
+    for (int i = 0; i < playlist.m_arrPlaylistFiles.GetSize(); ++i)
+    {
+        if (output.Matches(playlist.m_arrPlaylistFiles[i]))
+            return true;
+    }
+    CString strKeyTest = playlist.m_strKeyUri;
+    strKeyTest.MakeLower();
+    if (!playlist.m_strKeyUri.IsEmpty() && wcsncmp(strKeyTest, L"http", 4) != 0 &&
+        output.Matches(playlist.m_strKeyUri))
+        return true;
+    for (int i = 0; i < playlist.m_arrSegments.GetSize(); ++i)
+    {
+        const CString &strSegment = playlist.m_arrSegments[i];
+        if (wcsncmp(strSegment, L"http", 4) != 0 && output.Matches(strSegment))
+            return true;
+    }
+    return false;
 }
 
 // Reads a whole segment file into data; throws CFileException on a file error or a segment of 4 GiB
@@ -41,9 +52,9 @@ void ReadWhole(CFile &file, std::vector<unsigned char> &data)
     // the zeroing of the whole segment again. The read overwrites every byte that the file holds.
     data.resize(static_cast<size_t>(nLength));
     UINT nRead = data.empty() ? 0 : file.Read(data.data(), static_cast<UINT>(nLength));
-    // A file that shrank under us would leave stale bytes at the end of the buffer.
+    // A file that shrank under us: its missing bytes must not go into the video as anything else.
     if (nRead < nLength)
-        std::fill(data.begin() + nRead, data.end(), 0);
+        throw CFileException(CFileException::endOfFile, ERROR_HANDLE_EOF, file.GetFilePath());
 }
 
 void WriteAll(CFile &out, const std::vector<unsigned char> &data)
@@ -73,8 +84,16 @@ bool CMergeRun::MergeOne(CString strInput, CString strOutput)
         strLine.Format(L"找到 %d 个视频片段", n);
         AddLog(strLine);
 
-        const CString strTempFolder = TempFolderPath();
+        const CString strTempFolder = SegmentFolderPath();
+        CreateDirectoryW(TempRootFolder(strTempFolder), nullptr);
         CreateDirectoryW(strTempFolder, nullptr);
+
+        if (OutputIsAnInput(strOutput, m_playlist))
+        {
+            AddLog(L"输出文件不能与输入文件相同");
+            m_playlist.Clear();
+            return false;
+        }
 
         CFile fileOut;
         if (!fileOut.Open(strOutput, CFile::modeCreate | CFile::modeWrite))
@@ -198,7 +217,7 @@ bool CMergeRun::MergeOne(CString strInput, CString strOutput)
             return false;
         }
         AddLog(L"视频合并完成！");
-        RemoveDirectoryW(strTempFolder);
+        RemoveSegmentFolder(strTempFolder);
         return true;
     }
     catch (...)
@@ -209,6 +228,40 @@ bool CMergeRun::MergeOne(CString strInput, CString strOutput)
         AddLog(m_bRunning ? L"视频合并失败" : L"用户中止操作");
         return false;
     }
+}
+
+CString SegmentFolderPath()
+{
+    wchar_t szBase[MAX_PATH] = {};
+    DWORD n = GetTempPathW(MAX_PATH, szBase);
+    // A path that does not fit is not to be trusted. Beside the program instead: unlike the current
+    // folder, that place does not move while the program runs.
+    if (n == 0 || n >= MAX_PATH)
+    {
+        n = GetModuleFileNameW(nullptr, szBase, MAX_PATH);
+        wchar_t *pSlash = n > 0 && n < MAX_PATH ? wcsrchr(szBase, L'\\') : nullptr;
+        if (pSlash)
+            pSlash[1] = L'\0';
+        else
+            szBase[0] = L'\0';
+    }
+    // A folder of this process's own: another running copy downloads its own seg_0.ts.
+    CString strFolder;
+    strFolder.Format(L"%sm3u8_temp\\%lu\\", szBase, GetCurrentProcessId());
+    return strFolder;
+}
+
+CString TempRootFolder(const CString &strSegmentFolder)
+{
+    CString strRoot = strSegmentFolder.Left(strSegmentFolder.GetLength() - 1);
+    return strRoot.Left(strRoot.ReverseFind(L'\\') + 1);
+}
+
+void RemoveSegmentFolder(const CString &strSegmentFolder)
+{
+    // Each fails, as intended, while anything is left in it.
+    RemoveDirectoryW(strSegmentFolder);
+    RemoveDirectoryW(TempRootFolder(strSegmentFolder));
 }
 
 namespace

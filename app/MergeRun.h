@@ -42,5 +42,13 @@ public:
 // Worker entry. pParam is a heap-allocated std::shared_ptr<CMergeRun>, which the worker deletes.
 UINT MergeThreadProc(LPVOID pParam);
 
+// "<temp>\m3u8_temp\<process id>\": where this program's downloaded segments lie between their download
+// and their append.
+CString SegmentFolderPath();
+// "<temp>\m3u8_temp\", the folder that holds it.
+CString TempRootFolder(const CString &strSegmentFolder);
+// Removes the segment folder and then m3u8_temp, each only when empty.
+void RemoveSegmentFolder(const CString &strSegmentFolder);
+
 // "[hh:mm:ss] text" appended to a list box, which is then scrolled to show it.
 void AppendLogLine(HWND hList, LPCTSTR pszText);

@@ -132,8 +132,10 @@ private:
 
 const CAesProvider &AesProvider()
 {
-    static const CAesProvider provider;
-    return provider;
+    // Never destroyed: a worker that outlives the dialog may still decrypt while the runtime's exit
+    // code runs, and the process's end releases the provider anyway.
+    static const CAesProvider *const s_pProvider = new CAesProvider;
+    return *s_pProvider;
 }
 
 // Owns the key and the object it lives in, which must outlive it.

@@ -6,6 +6,7 @@
 
 #include <cwchar>
 #include <cwctype>
+#include <exception>
 #include <string>
 
 namespace
@@ -100,6 +101,7 @@ void CPlaylist::Clear()
     m_strKeyUri.Empty();
     m_strSubPlaylist.Empty();
     m_arrSegments.SetSize(0);
+    m_arrPlaylistFiles.SetSize(0);
     m_bHasIV = false;
     for (unsigned char &b : m_abIV)
         b = 0;
@@ -162,6 +164,7 @@ BOOL CPlaylist::ParseFile(CString strPath)
     }
     file.Abort();
 
+    m_arrPlaylistFiles.Add(strPath);
     SetBaseFromPath(strPath);
     int nBefore = m_arrSegments.GetSize();
     unsigned long long nSequence = 0;
@@ -254,32 +257,44 @@ BOOL CPlaylist::Load(LPCTSTR pszLocation)
     CString strLocation(pszLocation);
     Clear();
 
-    if (BeginsWith(strLocation, L"http"))
+    try
     {
-        SetBaseFromUrl(strLocation);
-        CString strText;
-        if (!FetchPlaylistText(strLocation, strText))
-            return FALSE;
-        ParseText(strText);
-        for (int nPass = 0;
-             nPass < kMaxNestedPasses && m_arrSegments.GetSize() == 0 && !m_strSubPlaylist.IsEmpty(); ++nPass)
+        if (BeginsWith(strLocation, L"http"))
         {
-            CString strNested = m_strSubPlaylist;
-            CString strNestedText = DownloadText(strNested);
-            SetBaseFromUrl(strNested);
-            ParseText(strNestedText);
+            SetBaseFromUrl(strLocation);
+            CString strText;
+            if (!FetchPlaylistText(strLocation, strText))
+                return FALSE;
+            ParseText(strText);
+            for (int nPass = 0;
+                 nPass < kMaxNestedPasses && m_arrSegments.GetSize() == 0 && !m_strSubPlaylist.IsEmpty();
+                 ++nPass)
+            {
+                CString strNested = m_strSubPlaylist;
+                CString strNestedText = DownloadText(strNested);
+                SetBaseFromUrl(strNested);
+                ParseText(strNestedText);
+            }
+        }
+        else
+        {
+            if (!ParseFile(strLocation))
+                return FALSE;
+            for (int nPass = 0;
+                 nPass < kMaxNestedPasses && m_arrSegments.GetSize() == 0 && !m_strSubPlaylist.IsEmpty();
+                 ++nPass)
+            {
+                if (!ParseFile(m_strSubPlaylist))
+                    return FALSE;
+            }
         }
     }
-    else
+    catch (const std::exception &)
     {
-        if (!ParseFile(strLocation))
-            return FALSE;
-        for (int nPass = 0;
-             nPass < kMaxNestedPasses && m_arrSegments.GetSize() == 0 && !m_strSubPlaylist.IsEmpty(); ++nPass)
-        {
-            if (!ParseFile(m_strSubPlaylist))
-                return FALSE;
-        }
+        // Out of memory for a file far too large to be a playlist (one picked through "all files", say):
+        // it cannot be read, like any other.
+        Clear();
+        return FALSE;
     }
     return m_arrSegments.GetSize() > 0 ? TRUE : FALSE;
 }

@@ -33,6 +33,8 @@ public:
     CStringArray m_arrSegments;
     CString m_strBase;
     CString m_strSubPlaylist;
+    // Every local playlist file that was read, the nested ones too.
+    CStringArray m_arrPlaylistFiles;
 
 private:
     void ParseLine(CString strLine, bool bLocal, unsigned long long &nSequence);

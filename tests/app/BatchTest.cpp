@@ -225,3 +225,24 @@ TEST(Batch, SingleStartAfterBatchAddsRunsTheBatchPairsFirst)
     EXPECT_TRUE(FileExists(strQueuedList));
     EXPECT_TRUE(FileExists(strSingle));
 }
+
+// The save folder typed in other letters (beyond A-Z) inside a source folder: the source folder is
+// kept, with the video merged into it.
+TEST(Batch, ASaveFolderInsideASourceIsKeptHoweverItIsSpelled)
+{
+    CTempFolder temp;
+    const std::string s0 = SegmentBytes(21, 900), s1 = SegmentBytes(22, 300);
+    const CString strList =
+        temp.Write(L"src\\Été\\index.m3u8", VersionedPlaylist({"segs\\s0.ts", "segs\\s1.ts"}));
+    temp.Write(L"src\\Été\\segs\\s0.ts", s0);
+    temp.Write(L"src\\Été\\segs\\s1.ts", s1);
+
+    CDialogSession<CBatchDlg> session(temp);
+    session.m_ui.Click(IDC_RADIO_BATCH);
+    session.AddJob(strList);
+    session.m_ui.SetText(IDC_EDIT_SAVEDIR, temp / L"src\\été\\segs");
+    session.m_ui.Click(IDC_CHECK_DELETE_SOURCE);
+    session.m_ui.Click(IDC_BUTTON_START);
+    ASSERT_TRUE(WaitForRunEnd(session.m_ui) && session.m_ui.Sync());
+    EXPECT_EQ(ReadAll(temp / L"src\\Été\\segs\\Été.ts"), s0 + s1);
+}

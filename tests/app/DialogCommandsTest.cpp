@@ -21,7 +21,12 @@ struct CCommandsDlg : CFendralDlg
 class DialogCommands : public CPrivateTempTest
 {
 protected:
-    CString TempFolder() const { return m_temp.Path() + L"m3u8_temp\\"; }
+    // A file in this program's own segment folder, as a path below m_temp.
+    static CString Own(const wchar_t *pszName)
+    {
+        return L"m3u8_temp\\" + CString(std::to_wstring(GetCurrentProcessId()).c_str()) + L"\\" + pszName;
+    }
+    CString TempFolder() const { return m_temp.Path() + Own(L""); }
 };
 
 struct ModeTexts
@@ -169,12 +174,12 @@ TEST_F(DialogCommands, CloseAsksDuringARunAndCleansTheTemporaryFolder)
         RemoveTree(TempFolder());
         if (c.folder != Folder::Missing)
         {
-            m_temp.Write(L"m3u8_temp\\seg_0.ts", "segment 0");
-            m_temp.Write(L"m3u8_temp\\seg_1.ts", "segment 1");
-            m_temp.Write(L"m3u8_temp\\seg_2.ts", "");
+            m_temp.Write(Own(L"seg_0.ts"), "segment 0");
+            m_temp.Write(Own(L"seg_1.ts"), "segment 1");
+            m_temp.Write(Own(L"seg_2.ts"), "");
         }
         if (c.folder == Folder::SegmentsAndOtherFile)
-            m_temp.Write(L"m3u8_temp\\notes.txt", "keep me");
+            m_temp.Write(Own(L"notes.txt"), "keep me");
 
         CCommandsDlg dlg;
         CMainDialog ui(dlg);
@@ -233,7 +238,7 @@ TEST_F(DialogCommands, EnterEndsTheDialogAtOnceWithoutQuestionOrCleanUp)
     {
         SCOPED_TRACE(bRunning ? "running" : "idle");
         RemoveTree(TempFolder());
-        m_temp.Write(L"m3u8_temp\\seg_0.ts", "segment 0");
+        m_temp.Write(Own(L"seg_0.ts"), "segment 0");
 
         CCommandsDlg dlg;
         CMainDialog ui(dlg);
@@ -257,10 +262,10 @@ TEST_F(DialogCommands, EnterEndsTheDialogAtOnceWithoutQuestionOrCleanUp)
 
 TEST_F(DialogCommands, CleanupTempFolderLeavesSubFoldersAndOtherFiles)
 {
-    m_temp.Write(L"m3u8_temp\\seg_0.ts", "a");
-    m_temp.Write(L"m3u8_temp\\clip.TS", "b");
-    m_temp.Write(L"m3u8_temp\\seg_0.ts.part", "c");
-    m_temp.Write(L"m3u8_temp\\inner\\seg_5.ts", "d");
+    m_temp.Write(Own(L"seg_0.ts"), "a");
+    m_temp.Write(Own(L"clip.TS"), "b");
+    m_temp.Write(Own(L"seg_0.ts.part"), "c");
+    m_temp.Write(Own(L"inner\\seg_5.ts"), "d");
 
     CleanupTempFolder();
 
@@ -273,7 +278,7 @@ TEST_F(DialogCommands, CleanupTempFolderLeavesSubFoldersAndOtherFiles)
     RemoveTree(TempFolder() + L"inner");
     ::DeleteFileW(TempFolder() + L"seg_0.ts.part");
     CleanupTempFolder();
-    EXPECT_FALSE(FolderExists(TempFolder()));
+    EXPECT_FALSE(FolderExists(m_temp.Path() + L"m3u8_temp"));
 }
 
 TEST_F(DialogCommands, ColourAnswersGiveTheBackgroundToTheDialogAndNoBrushToButtonsAndLabels)

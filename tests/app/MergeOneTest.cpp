@@ -35,7 +35,7 @@ protected:
         m_run.m_hInfo = m_windows.List();
         m_run.m_hProgress = m_windows.Progress();
         m_run.m_bRunning = TRUE;
-        m_strMergeTemp = m_tmp.Path() + L"t\\m3u8_temp\\";
+        m_strMergeTemp.Format(L"%st\\m3u8_temp\\%lu\\", m_tmp.Path().GetString(), GetCurrentProcessId());
     }
 
     bool Merge(const CString &strInput, const CString &strOutput)

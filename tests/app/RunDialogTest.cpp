@@ -1,6 +1,7 @@
 // tests/app/RunDialogTest.cpp: Start, Stop, the worker and the merge through the real dialog.
 #include "app/FendralDlg.h"
 #include "engine/Fetch.h"
+#include "framework/PathName.h"
 #include "tests/support/AppTestSupport.h"
 #include "tests/support/MergeWindows.h"
 
@@ -200,6 +201,30 @@ TEST(RunSingle, MergesLocalKeyedAndWebNestedPlaylists)
     }
 }
 
+// An output that is one of the job's own inputs, however it is spelled, fails the job before anything
+// is written; another file of the same folder merges.
+TEST(RunSingle, AnOutputThatIsAnInputFailsAndLeavesEveryInput)
+{
+    CTempFolder tmp;
+    const std::string strList = Playlist({"s0.ts", "s1.ts", "s2.ts"});
+    const CString strInput = tmp.Write(L"Été\\index.m3u8", strList);
+    for (const char *name : {"s0", "s1", "s2"})
+        tmp.Write(L"Été\\" + Utf8ToString(name, 2) + L".ts", name);
+    CRunFixture run(tmp);
+    for (const wchar_t *pszOutput : {L"Été\\index.m3u8", L"Été\\s1.ts", L"éTÉ\\.\\S1.TS", L"Été\\out.ts"})
+    {
+        run.SingleJob(strInput, tmp.Path() + pszOutput);
+        run.m_ui.Click(IDC_BUTTON_START);
+        ASSERT_TRUE(run.WaitForRunEnd());
+        EXPECT_EQ(ReadAll(strInput), strList);
+        EXPECT_EQ(ReadAll(tmp / L"Été\\s0.ts") + ReadAll(tmp / L"Été\\s1.ts") + ReadAll(tmp / L"Été\\s2.ts"),
+                  "s0s1s2");
+        const bool bMerged = wcscmp(pszOutput, L"Été\\out.ts") == 0;
+        EXPECT_EQ(run.Info().back(), bMerged ? L"视频合并完成！" : L"输出文件不能与输入文件相同");
+    }
+    EXPECT_EQ(ReadAll(tmp / L"Été\\out.ts"), "s0s1s2");
+}
+
 // While a slow download runs the dialog is locked; Stop ends the job at the next segment, and the
 // dialog comes back with the stopped job counted as failed.
 TEST(RunSingle, LockedWhileRunningAndStopEndsTheJob)
@@ -260,12 +285,15 @@ TEST(RunBatch, NamesWithinOneRunNeverCollide)
 {
     CTempFolder tmp;
     CHttpServer server;
-    const char *paths[] = {"/v/index.m3u8", "/v/other.m3u8", "/V/index.m3u8", "/w/index.m3u8"};
-    for (int i = 0; i < 4; ++i)
+    const char *paths[] = {"/v/index.m3u8", "/v/other.m3u8",    "/V/index.m3u8",
+                           "/w/index.m3u8", "/Élan/index.m3u8", "/élan/index.m3u8"};
+    const char *served[] = {
+        paths[0], paths[1], paths[2], paths[3], "/%C3%89lan/index.m3u8", "/%C3%A9lan/index.m3u8"};
+    for (int i = 0; i < 6; ++i)
     {
         const std::string seg = "/seg" + std::to_string(i) + ".ts";
         server.Set(seg, "job " + std::to_string(i) + " bytes");
-        server.Set(paths[i], Playlist({StringToUtf8(server.Url(seg.c_str()))}));
+        server.Set(served[i], Playlist({StringToUtf8(server.Url(seg.c_str()))}));
     }
 
     CRunFixture run(tmp);
@@ -284,8 +312,15 @@ TEST(RunBatch, NamesWithinOneRunNeverCollide)
     ASSERT_NE(names[0].CompareNoCase(names[3]), 0);
     ASSERT_EQ(names[0].Right(3), CString(L".ts"));
     const CString strStem = names[0].Left(names[0].GetLength() - 3);
-    const CString expected[] = {names[0], strStem + L" (2).ts",
-                                names[2].Left(names[2].GetLength() - 3) + L" (3).ts", names[3]};
+    // Letters beyond A-Z in other case name one file too.
+    ASSERT_NE(names[4], names[5]);
+    ASSERT_TRUE(IsSameName(names[4], names[5]));
+    const CString expected[] = {names[0],
+                                strStem + L" (2).ts",
+                                names[2].Left(names[2].GetLength() - 3) + L" (3).ts",
+                                names[3],
+                                names[4],
+                                names[5].Left(names[5].GetLength() - 3) + L" (2).ts"};
 
     const CString strSave = tmp.MakeFolder(L"save");
     tmp.Write(L"save\\" + names[0], "left by an earlier run, and longer than the new file");
@@ -295,13 +330,75 @@ TEST(RunBatch, NamesWithinOneRunNeverCollide)
     ASSERT_TRUE(run.WaitForRunEnd());
 
     const CString strDir = strSave.Right(1) == L"\\" ? strSave : strSave + L"\\";
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 6; ++i)
     {
         SCOPED_TRACE(i);
         EXPECT_EQ(ReadAll(strDir + expected[i]), "job " + std::to_string(i) + " bytes");
     }
-    EXPECT_EQ(run.m_dlg.m_nSuccess, 4);
-    EXPECT_EQ(run.Results().size(), 4u);
+    EXPECT_EQ(run.m_dlg.m_nSuccess, 6);
+    EXPECT_EQ(run.Results().size(), 6u);
+}
+
+// The second program of the test below: merges "address|output" through its own dialog and closes it.
+void RunSecondProgram(const CString &strJob)
+{
+    CCommonControls controls;
+    CRunDlg dlg;
+    CMainDialog ui(dlg);
+    ui.SetText(IDC_EDIT_INPUT, strJob.Left(strJob.Find(L'|')));
+    ui.SetText(IDC_EDIT_OUTPUT, strJob.Mid(strJob.Find(L'|') + 1));
+    ui.Click(IDC_BUTTON_START);
+    ASSERT_TRUE(CMainDialog::WaitUntil([&] { return ui.IsEnabled(IDC_BUTTON_START); }, 60000) && ui.Sync());
+    ui.Post(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_TRUE(ui.WaitForEnd());
+}
+
+// Two programs at once, each merging its own web playlist through one temporary path: neither takes
+// the other's segment files, and the one closed first leaves the other's alone. The second program is
+// this test program started again.
+TEST(RunTwoPrograms, SegmentFilesAreKeptApart)
+{
+    wchar_t szJob[1024] = {}, szExe[MAX_PATH] = {};
+    if (GetEnvironmentVariableW(L"FENDRAL_SECOND_PROGRAM", szJob, 1024))
+        return RunSecondProgram(szJob);
+    CTempFolder tmp;
+    CHttpServer server;
+    std::string expected[2];
+    std::vector<std::string> lists[2];
+    for (int i = 0; i < 120; ++i)
+    {
+        const int k = i < 80 ? 0 : 1; // the first program's segments come slowly
+        const std::string strName = std::to_string(i) + ".ts",
+                          strBytes = strName + std::string(3000, char('a' + i % 26));
+        server.Set("/" + std::to_string(k) + "/" + strName, StalledResponse(strBytes, k ? 0 : 100, 10));
+        expected[k] += strBytes;
+        lists[k].push_back(strName);
+    }
+    server.Set("/0/index.m3u8", Playlist(lists[0]));
+    server.Set("/1/index.m3u8", Playlist(lists[1]));
+
+    CRunFixture run(tmp);
+    run.SingleJob(server.Url("/0/index.m3u8"), tmp / L"0.ts");
+    run.m_ui.Click(IDC_BUTTON_START);
+    GetModuleFileNameW(nullptr, szExe, MAX_PATH);
+    CString strCommand = L"\"" + CString(szExe) + L"\" --gtest_filter=RunTwoPrograms.*";
+    SetEnvironmentVariableW(L"FENDRAL_SECOND_PROGRAM", server.Url("/1/index.m3u8") + L"|" + (tmp / L"1.ts"));
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, strCommand.GetBuffer(0), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi));
+    SetEnvironmentVariableW(L"FENDRAL_SECOND_PROGRAM", nullptr);
+    DWORD dwExit = 1;
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(pi.hProcess, &dwExit) && dwExit == 0);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_FALSE(run.m_ui.IsEnabled(IDC_BUTTON_START)) << "the first program is still merging";
+
+    ASSERT_TRUE(run.WaitForRunEnd(60000));
+    EXPECT_EQ(run.Info().back(), L"视频合并完成！");
+    EXPECT_TRUE(ReadAll(tmp / L"0.ts") == expected[0] && ReadAll(tmp / L"1.ts") == expected[1]);
 }
 
 // A confirmed close while a download trickles: the dialog ends at once, the dialog object is
