@@ -14,6 +14,9 @@ namespace
 const DWORD kSegmentReadSize = 8192;
 const DWORD kTextReadSize = 4095;
 const DWORD kKeyReadSize = 8192;
+// Enough for any honest chain of moves; a loop fails instead of spinning, since every answer comes at
+// once and the time-out never fires.
+const int kMaxRedirects = 10;
 
 void SetTimeouts(HINTERNET h)
 {
@@ -44,18 +47,76 @@ std::wstring EscapeNonAscii(const std::wstring &s)
     return out;
 }
 
+bool IsRedirect(DWORD dwStatus)
+{
+    return dwStatus == 301 || dwStatus == 302 || dwStatus == 303 || dwStatus == 307 || dwStatus == 308;
+}
+
 // One GET. It is issued through a connection and a request handle rather than InternetOpenUrlW,
 // because Wine ignores receive time-outs set on the root handle and a stalled server would hang us.
+// Redirects are followed here: Wine's WinINet follows a loop forever and leaves 308 alone.
 class CHttpGet
 {
 public:
     explicit CHttpGet(HINTERNET hRoot) : m_root(hRoot) {}
 
-    // Sends the request; true only for a final status 200-299.
+    // Sends the request, following up to kMaxRedirects moves; true only for a final status 200-299.
     bool Send(LPCWSTR pszUrl)
     {
         if (!m_root || !pszUrl)
             return false;
+        SetTimeouts(m_root.Get());
+        std::wstring url = pszUrl;
+        DWORD dwStatus = 0;
+        for (int nHop = 0;; ++nHop)
+        {
+            if (!Open(url.c_str(), dwStatus))
+                return false;
+            if (!IsRedirect(dwStatus))
+                break;
+            if (nHop == kMaxRedirects || !FollowLocation(url))
+                return false;
+        }
+        if (dwStatus < 200 || dwStatus > 299)
+            return false;
+
+        wchar_t szLength[32] = {};
+        DWORD cb = sizeof(szLength) - sizeof(wchar_t);
+        if (HttpQueryInfoW(m_request.Get(), HTTP_QUERY_CONTENT_LENGTH, szLength, &cb, nullptr))
+        {
+            wchar_t *pEnd = nullptr;
+            unsigned long long n = wcstoull(szLength, &pEnd, 10);
+            if (pEnd != szLength)
+            {
+                m_bHasLength = true;
+                m_nLength = n;
+            }
+        }
+        return true;
+    }
+
+    // False when the read fails (a broken connection, a time-out).
+    bool Read(void *pBuffer, DWORD cb, DWORD &dwRead)
+    {
+        dwRead = 0;
+        if (!InternetReadFile(m_request.Get(), pBuffer, cb, &dwRead))
+            return false;
+        m_nReceived += dwRead;
+        return true;
+    }
+
+    // Wine reports a connection closed before the announced length as a clean end.
+    bool GotWholeBody() const { return !m_bHasLength || m_nReceived >= m_nLength; }
+    bool HasLength() const { return m_bHasLength; }
+    unsigned long long Length() const { return m_nLength; }
+
+private:
+    // One request on a fresh connection, redirects not followed; dwStatus is its answer.
+    bool Open(LPCWSTR pszUrl, DWORD &dwStatus)
+    {
+        // The request before its connection, so that no handle outlives its parent.
+        m_request.Close();
+        m_connect.Close();
         URL_COMPONENTSW uc{};
         uc.dwStructSize = sizeof(uc);
         uc.dwSchemeLength = 1;
@@ -88,7 +149,6 @@ public:
             object = L"/";
         object = EscapeNonAscii(object);
 
-        SetTimeouts(m_root.Get());
         m_connect = CInternetHandle(
             InternetConnectW(m_root.Get(), host.c_str(), uc.nPort, user.empty() ? nullptr : user.c_str(),
                              pass.empty() ? nullptr : pass.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
@@ -98,7 +158,7 @@ public:
 
         // Nothing goes into the WinINet cache either: every segment would be written to disk twice and
         // the cache would grow by the size of every video fetched.
-        DWORD dwFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+        DWORD dwFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
         if (uc.nScheme == INTERNET_SCHEME_HTTPS)
             dwFlags |= INTERNET_FLAG_SECURE;
         m_request = CInternetHandle(
@@ -109,44 +169,33 @@ public:
         if (!HttpSendRequestW(m_request.Get(), nullptr, 0, nullptr, 0))
             return false;
 
-        DWORD dwStatus = 0, cb = sizeof(dwStatus);
-        if (!HttpQueryInfoW(m_request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &dwStatus, &cb,
-                            nullptr))
-            return false;
-        if (dwStatus < 200 || dwStatus > 299)
-            return false;
-
-        wchar_t szLength[32] = {};
-        cb = sizeof(szLength) - sizeof(wchar_t);
-        if (HttpQueryInfoW(m_request.Get(), HTTP_QUERY_CONTENT_LENGTH, szLength, &cb, nullptr))
-        {
-            wchar_t *pEnd = nullptr;
-            unsigned long long n = wcstoull(szLength, &pEnd, 10);
-            if (pEnd != szLength)
-            {
-                m_bHasLength = true;
-                m_nLength = n;
-            }
-        }
-        return true;
+        DWORD cb = sizeof(dwStatus);
+        return HttpQueryInfoW(m_request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &dwStatus,
+                              &cb, nullptr) != FALSE;
     }
 
-    // False when the read fails (a broken connection, a time-out).
-    bool Read(void *pBuffer, DWORD cb, DWORD &dwRead)
+    // Replaces url with the current answer's Location, which may be relative to url.
+    bool FollowLocation(std::wstring &url) const
     {
-        dwRead = 0;
-        if (!InternetReadFile(m_request.Get(), pBuffer, cb, &dwRead))
+        DWORD cb = 0;
+        if (HttpQueryInfoW(m_request.Get(), HTTP_QUERY_LOCATION, nullptr, &cb, nullptr) ||
+            GetLastError() != ERROR_INSUFFICIENT_BUFFER)
             return false;
-        m_nReceived += dwRead;
+        std::wstring location(cb / sizeof(wchar_t) + 1, L'\0');
+        if (!HttpQueryInfoW(m_request.Get(), HTTP_QUERY_LOCATION, &location[0], &cb, nullptr))
+            return false;
+        location.resize(cb / sizeof(wchar_t));
+        // Kept as the server wrote it (never longer than both parts together); characters outside ASCII
+        // are escaped when the request is made.
+        std::wstring combined(url.size() + location.size() + 2, L'\0');
+        DWORD cch = DWORD(combined.size());
+        if (!InternetCombineUrlW(url.c_str(), location.c_str(), &combined[0], &cch, ICU_NO_ENCODE))
+            return false;
+        combined.resize(cch);
+        url = combined;
         return true;
     }
 
-    // Wine reports a connection closed before the announced length as a clean end.
-    bool GotWholeBody() const { return !m_bHasLength || m_nReceived >= m_nLength; }
-    bool HasLength() const { return m_bHasLength; }
-    unsigned long long Length() const { return m_nLength; }
-
-private:
     // Declared in this order so that the request closes first and the root last.
     CInternetHandle m_root;
     CInternetHandle m_connect;

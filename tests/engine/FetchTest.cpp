@@ -57,6 +57,7 @@ TEST(FetchSegment, ResultAndFileByResponse)
     server.Set("/redirected.ts", big);
     server.Redirect("/moved.ts", "/redirected.ts", 302);
     server.Redirect("/moved-away.ts", "/nowhere.ts", 308);
+    server.Redirect("/deep/moved.ts", "../moved.ts", 308);
 
     struct Case
     {
@@ -72,6 +73,7 @@ TEST(FetchSegment, ResultAndFileByResponse)
         {"/chunked.ts", chunked, true, TRUE, true, chunked.body},
         {"/close-ends.ts", closeEnds, true, TRUE, true, closeEnds.body},
         {"/moved.ts", {}, false, TRUE, true, big},
+        {"/deep/moved.ts", {}, false, TRUE, true, big},
         {"/404.ts", Response("<html>not here</html>", 404), true, FALSE, false, ""},
         {"/500.ts", Response("<html>broken</html>", 500), true, FALSE, false, ""},
         {"/403-empty.ts", Response("", 403), true, FALSE, false, ""},
