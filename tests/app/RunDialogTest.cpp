@@ -279,6 +279,26 @@ TEST(RunSingle, LockedWhileRunningAndStopEndsTheJob)
     EXPECT_EQ(run.Info().size(), 6u);
 }
 
+// A segment that redirects to itself fails the job after ten hops instead of looping forever.
+TEST(RunSingle, SelfRedirectingSegmentFailsTheJob)
+{
+    CTempFolder tmp;
+    CHttpServer server;
+    server.Set("/a.ts", std::string(500, 'a'));
+    server.Redirect("/loop.ts", "/loop.ts");
+    server.Set("/v.m3u8", Playlist({"a.ts", "loop.ts"}));
+
+    CRunFixture run(tmp);
+    run.SingleJob(server.Url("/v.m3u8"), tmp / L"out.ts");
+    run.m_ui.Click(IDC_BUTTON_START);
+    ASSERT_TRUE(run.WaitForRunEnd());
+
+    EXPECT_EQ(ReadAll(tmp / L"out.ts"), std::string(500, 'a'));
+    EXPECT_EQ(run.Info(), (std::vector<CString>{L"开始处理...", L"找到 2 个视频片段", L"下载并合并片段 1/2",
+                                                L"下载并合并片段 2/2", L"下载片段失败", L"视频合并失败"}));
+    EXPECT_EQ(server.CountRequests("/loop.ts"), 11);
+}
+
 // Jobs whose derived names are the same (Windows names ignore case) get " (2)", " (3)" before
 // ".ts"; a file an earlier run left under the first name is replaced.
 TEST(RunBatch, NamesWithinOneRunNeverCollide)
