@@ -139,12 +139,23 @@ bool CFileIdentity::operator==(const CFileIdentity &other) const
            m_dwIndexHigh == other.m_dwIndexHigh && m_dwIndexLow == other.m_dwIndexLow;
 }
 
-CFileMatch::CFileMatch(const CString &strPath) : m_strLong(LongPathName(strPath)), m_identity(strPath) {}
+CFileMatch::CFileMatch(const CString &strPath) : m_strLong(LongPathName(strPath)), m_identity(strPath)
+{
+    m_bExists = m_identity.IsValid() && GetFileAttributesExW(strPath, GetFileExInfoStandard, &m_attributes);
+}
 
 bool CFileMatch::Matches(const CString &strOther) const
 {
     if (!m_strLong.IsEmpty() && IsSameName(LongPathName(strOther), m_strLong))
         return true;
-    // Only a file that exists has other names.
-    return m_identity.IsValid() && CFileIdentity(strOther) == m_identity;
+    // Only a file that exists has other names. One file has one size and one time of its last change, so
+    // only a file that shares them needs the costlier open for its identity; a symbolic link tells its own.
+    WIN32_FILE_ATTRIBUTE_DATA other;
+    if (!m_bExists || !GetFileAttributesExW(strOther, GetFileExInfoStandard, &other))
+        return false;
+    const bool bLink = (other.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool bAlike = other.nFileSizeLow == m_attributes.nFileSizeLow &&
+                        other.nFileSizeHigh == m_attributes.nFileSizeHigh &&
+                        CompareFileTime(&other.ftLastWriteTime, &m_attributes.ftLastWriteTime) == 0;
+    return (bLink || bAlike) && CFileIdentity(strOther) == m_identity;
 }

@@ -45,4 +45,6 @@ public:
 private:
     CString m_strLong;
     CFileIdentity m_identity;
+    bool m_bExists = false;
+    WIN32_FILE_ATTRIBUTE_DATA m_attributes{};
 };
