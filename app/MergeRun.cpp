@@ -18,6 +18,19 @@ namespace
 // The merge holds one segment in a buffer indexed by a 32-bit count.
 const ULONGLONG kMaxSegmentBytes = 0xFFFFFFFFull;
 
+// The merge's own test: exact case, so "HTTP://..." is opened as a local path.
+bool IsWebSegment(const CString &strSegment)
+{
+    return wcsncmp(strSegment, L"http", 4) == 0;
+}
+
+// "<temp>\m3u8_temp\", the folder that holds the segment folder.
+CString TempRootFolder(const CString &strSegmentFolder)
+{
+    CString strRoot = strSegmentFolder.Left(strSegmentFolder.GetLength() - 1);
+    return strRoot.Left(strRoot.ReverseFind(L'\\') + 1);
+}
+
 // Every local file that the merge reads: the output must not be any of them.
 bool OutputIsAnInput(const CString &strOutput, const CPlaylist &playlist)
 {
@@ -35,7 +48,7 @@ bool OutputIsAnInput(const CString &strOutput, const CPlaylist &playlist)
     for (int i = 0; i < playlist.m_arrSegments.GetSize(); ++i)
     {
         const CString &strSegment = playlist.m_arrSegments[i];
-        if (wcsncmp(strSegment, L"http", 4) != 0 && output.Matches(strSegment))
+        if (!IsWebSegment(strSegment) && output.Matches(strSegment))
             return true;
     }
     return false;
@@ -85,8 +98,7 @@ bool CMergeRun::MergeOne(CString strInput, CString strOutput)
         AddLog(strLine);
 
         const CString strTempFolder = SegmentFolderPath();
-        CreateDirectoryW(TempRootFolder(strTempFolder), nullptr);
-        CreateDirectoryW(strTempFolder, nullptr);
+        CreateSegmentFolder(strTempFolder);
 
         if (OutputIsAnInput(strOutput, m_playlist))
         {
@@ -127,7 +139,7 @@ bool CMergeRun::MergeOne(CString strInput, CString strOutput)
             const CString strSegment = m_playlist.GetSegment(i);
             CString strSegFile;
             strSegFile.Format(L"%sseg_%d.ts", strTempFolder.GetString(), i);
-            const bool bWeb = wcsncmp(strSegment, L"http", 4) == 0;
+            const bool bWeb = IsWebSegment(strSegment);
 
             if (bWeb)
             {
@@ -251,10 +263,10 @@ CString SegmentFolderPath()
     return strFolder;
 }
 
-CString TempRootFolder(const CString &strSegmentFolder)
+void CreateSegmentFolder(const CString &strSegmentFolder)
 {
-    CString strRoot = strSegmentFolder.Left(strSegmentFolder.GetLength() - 1);
-    return strRoot.Left(strRoot.ReverseFind(L'\\') + 1);
+    CreateDirectoryW(TempRootFolder(strSegmentFolder), nullptr);
+    CreateDirectoryW(strSegmentFolder, nullptr);
 }
 
 void RemoveSegmentFolder(const CString &strSegmentFolder)

@@ -45,8 +45,8 @@ UINT MergeThreadProc(LPVOID pParam);
 // "<temp>\m3u8_temp\<process id>\": where this program's downloaded segments lie between their download
 // and their append.
 CString SegmentFolderPath();
-// "<temp>\m3u8_temp\", the folder that holds it.
-CString TempRootFolder(const CString &strSegmentFolder);
+// Creates m3u8_temp and then the segment folder, each when missing.
+void CreateSegmentFolder(const CString &strSegmentFolder);
 // Removes the segment folder and then m3u8_temp, each only when empty.
 void RemoveSegmentFolder(const CString &strSegmentFolder);
 
