@@ -84,11 +84,13 @@ void CMergeRun::AddLog(LPCTSTR pszText) const
 
 bool CMergeRun::MergeOne(CString strInput, CString strOutput)
 {
+    // A Stop also ends a request in flight; the job then ends as stopped, not as failed.
+    const CFetchStopScope stopScope(m_bRunning);
     try
     {
         if (!m_playlist.Load(strInput))
         {
-            AddLog(L"解析M3U8文件失败");
+            AddLog(m_bRunning ? L"解析M3U8文件失败" : L"用户中止操作");
             m_playlist.Clear();
             return false;
         }
@@ -122,7 +124,7 @@ bool CMergeRun::MergeOne(CString strInput, CString strOutput)
             DWORD cbKey = 0;
             if (!LoadKeyData(CString(m_playlist.m_strKeyUri), key, &cbKey))
             {
-                AddLog(L"获取加密密钥失败");
+                AddLog(m_bRunning ? L"获取加密密钥失败" : L"用户中止操作");
                 m_playlist.Clear();
                 return false;
             }
@@ -147,7 +149,9 @@ bool CMergeRun::MergeOne(CString strInput, CString strOutput)
                 AddLog(strLine);
                 if (!DownloadToFile(strSegment, strSegFile))
                 {
-                    AddLog(L"下载片段失败");
+                    DeleteFileW(strSegFile);
+                    if (m_bRunning)
+                        AddLog(L"下载片段失败");
                     bJobOk = false;
                     break;
                 }

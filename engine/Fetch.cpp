@@ -4,8 +4,14 @@
 #include "engine/Internet.h"
 #include "framework/File.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <deque>
+#include <functional>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 DWORD g_dwFetchTimeoutMs = 30000;
 
@@ -17,6 +23,14 @@ const DWORD kKeyReadSize = 8192;
 // Enough for any honest chain of moves; a loop fails instead of spinning, since every answer comes at
 // once and the time-out never fires.
 const int kMaxRedirects = 10;
+// How often a waiting fetch looks at the run flag: a Stop ends a request within this.
+const DWORD kPollMs = 100;
+// A request hands its reads over in chunks of this many, and runs at most kMaxChunksAhead chunks ahead of
+// the fetch waiting for them.
+const DWORD kReadsPerChunk = 8;
+const size_t kMaxChunksAhead = 4;
+
+thread_local const std::atomic<BOOL> *t_pbRunning = nullptr;
 
 void SetTimeouts(HINTERNET h)
 {
@@ -61,7 +75,8 @@ public:
     explicit CHttpGet(HINTERNET hRoot) : m_root(hRoot) {}
 
     // Sends the request, following up to kMaxRedirects moves; true only for a final status 200-299.
-    bool Send(LPCWSTR pszUrl)
+    // bAnswered is asked after every answer whether to go on.
+    bool Send(LPCWSTR pszUrl, const std::function<bool()> &bAnswered)
     {
         if (!m_root || !pszUrl)
             return false;
@@ -70,7 +85,7 @@ public:
         DWORD dwStatus = 0;
         for (int nHop = 0;; ++nHop)
         {
-            if (!Open(url.c_str(), dwStatus))
+            if (!Open(url.c_str(), dwStatus) || !bAnswered())
                 return false;
             if (!IsRedirect(dwStatus))
                 break;
@@ -95,10 +110,17 @@ public:
         return true;
     }
 
-    // False when the read fails (a broken connection, a time-out).
+    // Waits for the next bytes and takes at most cb of them; 0 at the end of the body. A read never waits
+    // for a full buffer, so that each byte of a slow answer counts as a sign of life. False when the read
+    // fails (a broken connection, a time-out).
     bool Read(void *pBuffer, DWORD cb, DWORD &dwRead)
     {
         dwRead = 0;
+        DWORD dwAvailable = 0;
+        if (!InternetQueryDataAvailable(m_request.Get(), &dwAvailable, 0, 0))
+            return false;
+        if (dwAvailable > 0 && dwAvailable < cb)
+            cb = dwAvailable;
         if (!InternetReadFile(m_request.Get(), pBuffer, cb, &dwRead))
             return false;
         m_nReceived += dwRead;
@@ -107,8 +129,6 @@ public:
 
     // Wine reports a connection closed before the announced length as a clean end.
     bool GotWholeBody() const { return !m_bHasLength || m_nReceived >= m_nLength; }
-    bool HasLength() const { return m_bHasLength; }
-    unsigned long long Length() const { return m_nLength; }
 
 private:
     // One request on a fresh connection, redirects not followed; dwStatus is its answer.
@@ -177,14 +197,17 @@ private:
     // Replaces url with the current answer's Location, which may be relative to url.
     bool FollowLocation(std::wstring &url) const
     {
-        DWORD cb = 0;
-        if (HttpQueryInfoW(m_request.Get(), HTTP_QUERY_LOCATION, nullptr, &cb, nullptr) ||
-            GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        std::wstring location;
+        if (!LocationUtf8(location) && !LocationAsRead(location))
             return false;
-        std::wstring location(cb / sizeof(wchar_t) + 1, L'\0');
-        if (!HttpQueryInfoW(m_request.Get(), HTTP_QUERY_LOCATION, &location[0], &cb, nullptr))
-            return false;
-        location.resize(cb / sizeof(wchar_t));
+        // Resolved by RFC 3986 here: WinINet takes a query alone for a sibling of the file and drops its
+        // name. A fragment alone names the same address.
+        if (!location.empty() && (location[0] == L'?' || location[0] == L'#'))
+        {
+            const size_t nEnd = url.find_first_of(location[0] == L'?' ? L"?#" : L"#");
+            url = url.substr(0, nEnd) + (location[0] == L'?' ? location : std::wstring());
+            return true;
+        }
         // Kept as the server wrote it (never longer than both parts together); characters outside ASCII
         // are escaped when the request is made.
         std::wstring combined(url.size() + location.size() + 2, L'\0');
@@ -193,6 +216,40 @@ private:
             return false;
         combined.resize(cch);
         url = combined;
+        return true;
+    }
+
+    // The Location's bytes, where they are valid UTF-8 (as servers send names outside ASCII): WinINet
+    // reads each byte as a character of its own.
+    bool LocationUtf8(std::wstring &location) const
+    {
+        DWORD cb = 0;
+        if (HttpQueryInfoA(m_request.Get(), HTTP_QUERY_LOCATION, nullptr, &cb, nullptr) ||
+            GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            return false;
+        std::string bytes(cb + 1, '\0');
+        if (!HttpQueryInfoA(m_request.Get(), HTTP_QUERY_LOCATION, &bytes[0], &cb, nullptr))
+            return false;
+        bytes.resize(cb);
+        const int n =
+            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), nullptr, 0);
+        if (n <= 0)
+            return false;
+        location.assign(size_t(n), L'\0');
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), int(bytes.size()), &location[0], n);
+        return true;
+    }
+
+    bool LocationAsRead(std::wstring &location) const
+    {
+        DWORD cb = 0;
+        if (HttpQueryInfoW(m_request.Get(), HTTP_QUERY_LOCATION, nullptr, &cb, nullptr) ||
+            GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            return false;
+        location.assign(cb / sizeof(wchar_t) + 1, L'\0');
+        if (!HttpQueryInfoW(m_request.Get(), HTTP_QUERY_LOCATION, &location[0], &cb, nullptr))
+            return false;
+        location.resize(cb / sizeof(wchar_t));
         return true;
     }
 
@@ -205,55 +262,299 @@ private:
     unsigned long long m_nReceived = 0;
 };
 
-HINTERNET OpenRoot(LPCWSTR pszAgent)
+class CSrwLock
 {
-    return InternetOpenW(pszAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+public:
+    explicit CSrwLock(SRWLOCK &lock) : m_lock(lock) { AcquireSRWLockExclusive(&m_lock); }
+    ~CSrwLock() { ReleaseSRWLockExclusive(&m_lock); }
+    CSrwLock(const CSrwLock &) = delete;
+    CSrwLock &operator=(const CSrwLock &) = delete;
+
+private:
+    SRWLOCK &m_lock;
+};
+
+// What a request's own thread and the fetch waiting for it share. A blocking WinINet call cannot be
+// ended from outside under Wine (neither its time-outs nor a handle closed from another thread cover
+// every stage, the TLS handshake among them), so each request runs on a thread of its own that the
+// fetch can stop waiting for. The request then ends on its own whenever WinINet lets it; it touches
+// nothing but this and its own handles, which no other thread closes.
+class CExchange
+{
+public:
+    // The request's side. Each call returns false once the fetch has left: the request then ends.
+
+    // A sign of life: an answer (a redirect or the final one), or bytes of the body.
+    bool Alive()
+    {
+        CSrwLock lock(m_lock);
+        m_tickAlive = GetTickCount64();
+        return !m_bAbandoned;
+    }
+    bool Answered(bool bOk)
+    {
+        CSrwLock lock(m_lock);
+        m_state = bOk ? kReceiving : kFailed;
+        m_bSucceeded = bOk;
+        WakeAllConditionVariable(&m_changed);
+        return bOk && !m_bAbandoned;
+    }
+    // A buffer for the next read, once the fetch has taken enough of those before it.
+    bool NextBuffer(std::vector<char> &buffer, DWORD cb)
+    {
+        CSrwLock lock(m_lock);
+        if (m_full.size() >= kMaxChunksAhead)
+        {
+            while (m_full.size() >= kMaxChunksAhead && !m_bAbandoned)
+                SleepConditionVariableSRW(&m_changed, &m_lock, INFINITE, 0);
+            // The silence was ours, not the server's.
+            m_tickAlive = GetTickCount64();
+        }
+        if (m_spare.empty())
+            buffer.clear();
+        else
+        {
+            buffer.swap(m_spare.back());
+            m_spare.pop_back();
+        }
+        buffer.resize(cb);
+        return !m_bAbandoned;
+    }
+    // A chunk of n bytes, and whether the body ended with it: in full, or cut short (a failure).
+    bool Received(std::vector<char> &buffer, DWORD n, bool bEnded, bool bFailed)
+    {
+        CSrwLock lock(m_lock);
+        if (n > 0)
+        {
+            buffer.resize(n);
+            m_full.push_back(std::move(buffer));
+            m_tickAlive = GetTickCount64();
+        }
+        if (bFailed)
+            m_state = kFailed;
+        else if (bEnded)
+            m_state = kEnded;
+        WakeAllConditionVariable(&m_changed);
+        return m_state == kReceiving && !m_bAbandoned;
+    }
+    // The request's thread is done: a fetch still waiting learns that nothing more comes.
+    void Finished()
+    {
+        CSrwLock lock(m_lock);
+        if (m_state == kSending || m_state == kReceiving)
+            m_state = kFailed;
+        WakeAllConditionVariable(&m_changed);
+    }
+
+    // The fetch's side.
+
+    // True once a final answer of 200-299 has come.
+    bool WaitForAnswer()
+    {
+        CSrwLock lock(m_lock);
+        // Asked of the answer alone: the body may have failed already.
+        return WaitFor([this] { return m_state != kSending; }) && m_bSucceeded;
+    }
+    // The next bytes into chunk (empty at the end of the body); false on a failure.
+    bool Take(std::vector<char> &chunk)
+    {
+        CSrwLock lock(m_lock);
+        if (!chunk.empty())
+            m_spare.push_back(std::move(chunk));
+        chunk.clear();
+        if (!WaitFor([this] { return !m_full.empty() || m_state != kReceiving; }))
+            return false;
+        if (m_full.empty())
+            return m_state == kEnded;
+        chunk.swap(m_full.front());
+        m_full.pop_front();
+        WakeAllConditionVariable(&m_changed);
+        return true;
+    }
+    void Abandon()
+    {
+        CSrwLock lock(m_lock);
+        m_bAbandoned = true;
+        m_full.clear();
+        m_spare.clear();
+        WakeAllConditionVariable(&m_changed);
+    }
+
+private:
+    enum EState
+    {
+        kSending,
+        kReceiving,
+        kEnded,
+        kFailed
+    };
+
+    // Called with the lock held. Gives up on a Stop, and when the request has gone without a sign of
+    // life for the fetch time-out, whatever stage it is in.
+    template <typename Ready> bool WaitFor(Ready ready)
+    {
+        while (!ready())
+        {
+            const bool bStopped = t_pbRunning && !*t_pbRunning;
+            if (bStopped || GetTickCount64() - m_tickAlive >= m_dwLimitMs)
+            {
+                m_bAbandoned = true;
+                WakeAllConditionVariable(&m_changed);
+                return false;
+            }
+            SleepConditionVariableSRW(&m_changed, &m_lock, kPollMs, 0);
+        }
+        return true;
+    }
+
+    SRWLOCK m_lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE m_changed = CONDITION_VARIABLE_INIT;
+    EState m_state = kSending;
+    bool m_bSucceeded = false;
+    bool m_bAbandoned = false;
+    ULONGLONG m_tickAlive = GetTickCount64();
+    const DWORD m_dwLimitMs = g_dwFetchTimeoutMs;
+    std::deque<std::vector<char>> m_full;
+    std::vector<std::vector<char>> m_spare;
+};
+
+void RunRequest(CExchange &exchange, HINTERNET hRoot, const std::wstring &url, DWORD cbRead)
+{
+    CHttpGet get(hRoot);
+    if (!exchange.Answered(get.Send(url.c_str(), [&] { return exchange.Alive(); })))
+        return;
+    // Each hand-over wakes the other thread: one per read cost a fifth of the throughput over loopback.
+    const DWORD cbChunk = cbRead * kReadsPerChunk;
+    std::vector<char> buffer;
+    for (;;)
+    {
+        if (!exchange.NextBuffer(buffer, cbChunk))
+            return;
+        DWORD nFilled = 0, n = 0;
+        bool bRead = true;
+        do
+        {
+            bRead = get.Read(buffer.data() + nFilled, cbRead, n);
+            nFilled += n;
+        } while (bRead && n > 0 && nFilled + cbRead <= cbChunk && exchange.Alive());
+        const bool bEnded = !bRead || n == 0;
+        if (!exchange.Received(buffer, nFilled, bEnded, !bRead || (bEnded && !get.GotWholeBody())))
+            return;
+    }
+}
+
+// One GET on its own thread, waited for by the calling thread.
+class CHttpFetch
+{
+public:
+    // openRoot runs on the request's thread and gives its root handle (the user agent is set there).
+    CHttpFetch(std::function<HINTERNET()> openRoot, DWORD cbRead)
+        : m_openRoot(std::move(openRoot)), m_cbRead(cbRead)
+    {
+    }
+    ~CHttpFetch() { m_exchange->Abandon(); }
+    CHttpFetch(const CHttpFetch &) = delete;
+    CHttpFetch &operator=(const CHttpFetch &) = delete;
+
+    // True once the final answer is a success.
+    bool Send(LPCWSTR pszUrl)
+    {
+        if (!pszUrl)
+            return false;
+        try
+        {
+            std::thread([exchange = m_exchange, openRoot = m_openRoot, url = std::wstring(pszUrl),
+                         cbRead = m_cbRead] {
+                try
+                {
+                    RunRequest(*exchange, openRoot(), url, cbRead);
+                }
+                catch (...)
+                {
+                }
+                exchange->Finished();
+            }).detach();
+        }
+        catch (const std::exception &)
+        {
+            return false;
+        }
+        return m_exchange->WaitForAnswer();
+    }
+    // The next bytes of the body; n is 0 at its end. False on a failure, a Stop or a stall.
+    bool Read(const char *&p, DWORD &n)
+    {
+        if (!m_exchange->Take(m_chunk))
+            return false;
+        p = m_chunk.data();
+        n = DWORD(m_chunk.size());
+        return true;
+    }
+
+private:
+    std::shared_ptr<CExchange> m_exchange = std::make_shared<CExchange>();
+    std::function<HINTERNET()> m_openRoot;
+    DWORD m_cbRead;
+    std::vector<char> m_chunk;
+};
+
+std::function<HINTERNET()> RootWithAgent(LPCWSTR pszAgent)
+{
+    return [pszAgent] { return InternetOpenW(pszAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0); };
 }
 
 bool ReadText(LPCWSTR pszAgent, LPCWSTR pszUrl, CString &strText)
 {
     strText.Empty();
-    CHttpGet get(OpenRoot(pszAgent));
-    if (!get.Send(pszUrl))
+    CHttpFetch fetch(RootWithAgent(pszAgent), kTextReadSize);
+    if (!fetch.Send(pszUrl))
         return false;
     // Decoded once at the end, so that a character split between two reads stays whole.
     std::string bytes;
-    char buffer[kTextReadSize];
     for (;;)
     {
+        const char *p = nullptr;
         DWORD n = 0;
-        if (!get.Read(buffer, kTextReadSize, n))
+        if (!fetch.Read(p, n))
             return false;
         if (n == 0)
             break;
-        bytes.append(buffer, n);
+        bytes.append(p, n);
     }
-    if (!get.GotWholeBody())
-        return false;
     strText = Utf8ToString(bytes.data(), int(bytes.size()));
     return true;
 }
 } // namespace
 
+CFetchStopScope::CFetchStopScope(const std::atomic<BOOL> &bRunning) : m_pbPrevious(t_pbRunning)
+{
+    t_pbRunning = &bRunning;
+}
+
+CFetchStopScope::~CFetchStopScope()
+{
+    t_pbRunning = m_pbPrevious;
+}
+
 BOOL DownloadToFile(LPCWSTR pszUrl, LPCWSTR pszPath)
 {
-    CHttpGet get(OpenRoot(L"Tavisk"));
-    if (!get.Send(pszUrl))
+    CHttpFetch fetch(RootWithAgent(L"Tavisk"), kSegmentReadSize);
+    if (!fetch.Send(pszUrl))
         return FALSE;
     CFile file;
     if (!file.Open(pszPath, CFile::modeCreate | CFile::modeWrite))
         return FALSE;
-    char buffer[kSegmentReadSize];
     try
     {
         for (;;)
         {
+            const char *p = nullptr;
             DWORD n = 0;
-            if (!get.Read(buffer, kSegmentReadSize, n))
+            if (!fetch.Read(p, n))
                 return FALSE;
             if (n == 0)
                 break;
-            file.Write(buffer, n);
+            file.Write(p, n);
         }
         file.Close();
     }
@@ -261,7 +562,7 @@ BOOL DownloadToFile(LPCWSTR pszUrl, LPCWSTR pszPath)
     {
         return FALSE;
     }
-    return get.GotWholeBody() ? TRUE : FALSE;
+    return TRUE;
 }
 
 CString DownloadText(LPCTSTR pszUrl)
@@ -289,18 +590,26 @@ bool LoadKeyData(CString strUri, std::vector<unsigned char> &key, DWORD *pcbKey)
     strLower.MakeLower();
     if (wcsncmp(strLower, L"http", 4) == 0)
     {
-        CHttpGet get(InternetOpenA("Dremlox/1.21", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-        if (!get.Send(strUri))
+        CHttpFetch fetch(
+            [] { return InternetOpenA("Dremlox/1.21", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0); },
+            kKeyReadSize);
+        if (!fetch.Send(strUri))
             return false;
-        key.resize(kKeyReadSize);
-        DWORD n = 0;
-        // One read only: an AES-128 key is 16 bytes, far below the buffer.
-        if (!get.Read(key.data(), kKeyReadSize, n) || n == 0)
+        // One buffer's worth at most: an AES-128 key is 16 bytes, far below it.
+        key.clear();
+        while (key.size() < kKeyReadSize)
+        {
+            const char *p = nullptr;
+            DWORD n = 0;
+            if (!fetch.Read(p, n))
+                return false;
+            if (n == 0)
+                break;
+            key.insert(key.end(), p, p + std::min<size_t>(n, kKeyReadSize - key.size()));
+        }
+        if (key.empty())
             return false;
-        if (get.HasLength() && n < get.Length() && n < kKeyReadSize)
-            return false;
-        key.resize(n);
-        cbKey = n;
+        cbKey = DWORD(key.size());
         return true;
     }
 

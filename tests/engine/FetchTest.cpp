@@ -58,6 +58,10 @@ TEST(FetchSegment, ResultAndFileByResponse)
     server.Redirect("/moved.ts", "/redirected.ts", 302);
     server.Redirect("/moved-away.ts", "/nowhere.ts", 308);
     server.Redirect("/deep/moved.ts", "../moved.ts", 308);
+    server.Redirect("/query.ts", "?x=1");
+    server.Set("/query.ts?x=1", big);
+    server.Redirect("/utf8.ts", "/\xC3\xA9t\xC3\xA9/s1.ts");
+    server.Set("/%C3%A9t%C3%A9/s1.ts", big);
 
     struct Case
     {
@@ -74,6 +78,8 @@ TEST(FetchSegment, ResultAndFileByResponse)
         {"/close-ends.ts", closeEnds, true, TRUE, true, closeEnds.body},
         {"/moved.ts", {}, false, TRUE, true, big},
         {"/deep/moved.ts", {}, false, TRUE, true, big},
+        {"/query.ts", {}, false, TRUE, true, big},
+        {"/utf8.ts", {}, false, TRUE, true, big},
         {"/404.ts", Response("<html>not here</html>", 404), true, FALSE, false, ""},
         {"/500.ts", Response("<html>broken</html>", 500), true, FALSE, false, ""},
         {"/403-empty.ts", Response("", 403), true, FALSE, false, ""},

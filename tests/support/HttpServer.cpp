@@ -174,6 +174,9 @@ void CHttpServer::Serve(SOCKET s)
 {
     std::string request;
     char buf[4096];
+    while (m_bHold && Wait(1000))
+    {
+    }
     while (request.find("\r\n\r\n") == std::string::npos && !m_bStop)
     {
         int n = recv(s, buf, sizeof(buf), 0);
@@ -277,6 +280,8 @@ void CHttpServer::Serve(SOCKET s)
     {
         ok = SendAll(s, wire.data(), stallWire) && Wait(r.dwStallMidBodyMs);
         sent = stallWire;
+        for (; ok && r.nStallEvery > 0 && sent + r.nStallEvery < wire.size(); sent += r.nStallEvery)
+            ok = SendAll(s, wire.data() + sent, r.nStallEvery) && Wait(r.dwStallMidBodyMs);
     }
     if (ok)
         SendAll(s, wire.data() + sent, wire.size() - sent);

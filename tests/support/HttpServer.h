@@ -26,6 +26,8 @@ struct CHttpResponse
     DWORD dwStallBeforeHeadersMs = 0;
     DWORD dwStallMidBodyMs = 0;
     size_t nStallAt = 0;
+    // A trickle: the mid-body silence again after every that many bytes.
+    size_t nStallEvery = 0;
 };
 
 struct CHttpRequestRecord
@@ -53,6 +55,8 @@ public:
     void Set(const std::string &path, const CHttpResponse &response);
     void Set(const std::string &path, const std::string &body, int nStatus = 200);
     void Redirect(const std::string &path, const std::string &location, int nStatus = 302);
+    // Accepts connections and never answers (nor reads a request): a server stuck in a TLS handshake.
+    void HoldConnections() { m_bHold = true; }
 
     std::vector<CHttpRequestRecord> Requests() const;
     int CountRequests(const std::string &path) const;
@@ -67,6 +71,7 @@ private:
     SOCKET m_listen = INVALID_SOCKET;
     unsigned short m_nPort = 0;
     std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bHold{false};
     std::thread m_listener;
     mutable std::mutex m_mutex;
     std::condition_variable m_stopped;
