@@ -97,7 +97,8 @@ protected:
 
 // Deletes the temporary folder's .ts files and then the folder, if empty.
 void CleanupTempFolder();
-// Deletes a folder and everything in it, permanently and silently; TRUE on success.
+// Deletes a folder and everything in it, permanently and silently, without passing through links; TRUE
+// when it is gone.
 BOOL DeleteDirectory(const CString &strDir);
 
 // The publisher's page that both link labels open.

@@ -1,11 +1,10 @@
 // app/FendralDlgResults.cpp: each job's result, the end of a run, and the deletion of batch sources.
 #include "app/FendralDlg.h"
+#include "framework/FolderTree.h"
 #include "framework/PathName.h"
 #include "framework/Time.h"
 
-#include <algorithm>
 #include <oleauto.h>
-#include <shellapi.h>
 #include <vector>
 
 namespace
@@ -264,14 +263,6 @@ void CFendralDlg::EndRun(bool bSummary)
 
 BOOL DeleteDirectory(const CString &strDir)
 {
-    // The shell reads a list of paths ended by an empty one.
-    std::vector<wchar_t> from(size_t(strDir.GetLength()) + 2, L'\0');
-    std::copy(strDir.GetString(), strDir.GetString() + strDir.GetLength(), from.begin());
-
-    SHFILEOPSTRUCTW op = {};
-    op.hwnd = nullptr;
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.data();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    return SHFileOperationW(&op) == 0 ? TRUE : FALSE;
+    // Not the shell's recursive delete: under Wine it enters a link to a folder and deletes what it names.
+    return DeleteFolderTree(strDir);
 }

@@ -111,8 +111,13 @@ CString FinalPathName(const CString &strPath)
     CQueryHandle h(strPath);
     if (!h.IsValid())
         return CString();
+    return HandlePathName(h.Get());
+}
+
+CString HandlePathName(HANDLE hFile)
+{
     return PlainForm(FillBuffer([&](wchar_t *p, DWORD n) {
-        return GetFinalPathNameByHandleW(h.Get(), p, n, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        return GetFinalPathNameByHandleW(hFile, p, n, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     }));
 }
 

@@ -16,6 +16,8 @@ CString LongPathName(const CString &strPath);
 // The path of an existing file or folder as the system resolves it (links and junctions followed), in the
 // plain form of LongPathName; empty when it cannot be opened.
 CString FinalPathName(const CString &strPath);
+// The same for a file or folder already open.
+CString HandlePathName(HANDLE hFile);
 
 // Volume and file index of an existing file: every name of one file (hard links too) has the same.
 class CFileIdentity

@@ -76,6 +76,18 @@ bool WaitForRunEnd(CMainDialog &ui)
     return CMainDialog::WaitUntil(
         [&] { return ui.IsEnabled(IDC_BUTTON_START) && !ui.IsEnabled(IDC_BUTTON_STOP); }, 60000);
 }
+// Runs a command of the system's shell in a folder (this Wine's CreateSymbolicLinkW makes no link). Wine
+// gives no handle for a Unix process: its work, a link made or removed, is awaited on disk.
+bool RunShell(const CString &strFolder, const CString &strCommand, const CString &strLink, bool bLinked)
+{
+    CString strLine = L"sh -c \"" + strCommand + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    return CreateProcessW(L"Z:\\bin\\sh", strLine.GetBuffer(strLine.GetLength()), nullptr, nullptr, FALSE, 0,
+                          nullptr, strFolder, &si, &pi) &&
+           CMainDialog::WaitUntil([&] { return FolderExists(strLink) == bLinked; });
+}
 } // namespace
 
 TEST(Batch, TwoFoldersAndAnAddressMergedAndSourcesDeleted)
@@ -245,4 +257,39 @@ TEST(Batch, ASaveFolderInsideASourceIsKeptHoweverItIsSpelled)
     session.m_ui.Click(IDC_BUTTON_START);
     ASSERT_TRUE(WaitForRunEnd(session.m_ui) && session.m_ui.Sync());
     EXPECT_EQ(ReadAll(temp / L"src\\Été\\segs\\Été.ts"), s0 + s1);
+}
+
+TEST(Batch, SourceDeletionLeavesWhatLinksInTheSourcesName)
+{
+    CTempFolder temp;
+    const CString strOut = temp / L"out\\", strShow = temp / L"src\\Show\\", strTalk = temp / L"src\\Talk\\";
+    temp.Write(L"out\\old.ts", "older video");
+    temp.Write(L"mine\\keep.txt", "mine");
+    temp.Write(L"src\\Show\\list.m3u8", VersionedPlaylist({"seg0.ts", "seg1.ts"}));
+    temp.Write(L"src\\Show\\seg0.ts", "show 0,");
+    temp.Write(L"src\\Show\\seg1.ts", "show 1");
+    temp.Write(L"src\\Show\\extras\\note.txt", "note");
+    temp.Write(L"src\\Talk\\index.m3u8", VersionedPlaylist({"..\\TalkMedia\\t0.ts"}));
+    temp.Write(L"src\\TalkMedia\\t0.ts", "talk");
+    const wchar_t *pszLinks = L"ln -s ../../../out src/Show/extras/saved && ln -s ../../mine src/Talk/docs";
+    ASSERT_TRUE(RunShell(temp.Path(), pszLinks, strTalk + L"docs", true));
+    CPickers pickers;
+    CDialogSession<CBatchDlg> session(temp);
+    session.m_ui.Click(IDC_RADIO_BATCH);
+    pickers.AnswerFolder(strShow);
+    session.m_ui.Click(IDC_BUTTON_BROWSE_INPUT);
+    pickers.AnswerFolder(strTalk);
+    session.m_ui.Click(IDC_BUTTON_BROWSE_INPUT);
+    session.m_ui.SetText(IDC_EDIT_SAVEDIR, strOut);
+    session.m_ui.Click(IDC_CHECK_DELETE_SOURCE);
+    session.m_ui.Click(IDC_BUTTON_START);
+    ASSERT_TRUE(WaitForRunEnd(session.m_ui) && session.m_ui.Sync());
+    const std::vector<std::wstring> info = ListTexts(session.m_ui, IDC_LIST_INFO);
+    EXPECT_EQ(info.empty() ? L"" : info.back(), L"所有M3U8视频合并完成，共成功合并2个视频！");
+    EXPECT_EQ((std::vector<std::string>{ReadAll(strOut + L"Show.ts"), ReadAll(strOut + L"Talk.ts"),
+                                        ReadAll(strOut + L"old.ts"), ReadAll(temp / L"mine\\keep.txt")}),
+              (std::vector<std::string>{"show 0,show 1", "talk", "older video", "mine"}));
+    EXPECT_FALSE(FileExists(strShow + L"list.m3u8") || FileExists(strShow + L"extras\\note.txt") ||
+                 FileExists(strTalk + L"index.m3u8"));
+    EXPECT_TRUE(RunShell(temp.Path(), L"rm src/Show/extras/saved src/Talk/docs", strTalk + L"docs", false));
 }
