@@ -2,6 +2,7 @@
 #include "engine/Fetch.h"
 
 #include "engine/Internet.h"
+#include "engine/Location.h"
 #include "framework/File.h"
 
 #include <cwchar>
@@ -287,7 +288,7 @@ bool LoadKeyData(CString strUri, std::vector<unsigned char> &key, DWORD *pcbKey)
 
     CString strLower = strUri;
     strLower.MakeLower();
-    if (wcsncmp(strLower, L"http", 4) == 0)
+    if (IsWebAddress(strLower, true))
     {
         CHttpGet get(InternetOpenA("Dremlox/1.21", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
         if (!get.Send(strUri))
