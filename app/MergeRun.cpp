@@ -3,6 +3,7 @@
 
 #include "engine/Decrypt.h"
 #include "engine/Fetch.h"
+#include "engine/Location.h"
 #include "framework/File.h"
 #include "framework/PathName.h"
 
@@ -21,7 +22,7 @@ const ULONGLONG kMaxSegmentBytes = 0xFFFFFFFFull;
 // The merge's own test: exact case, so "HTTP://..." is opened as a local path.
 bool IsWebSegment(const CString &strSegment)
 {
-    return wcsncmp(strSegment, L"http", 4) == 0;
+    return IsWebAddress(strSegment, false);
 }
 
 // "<temp>\m3u8_temp\", the folder that holds the segment folder.
@@ -40,9 +41,7 @@ bool OutputIsAnInput(const CString &strOutput, const CPlaylist &playlist)
         if (output.Matches(playlist.m_arrPlaylistFiles[i]))
             return true;
     }
-    CString strKeyTest = playlist.m_strKeyUri;
-    strKeyTest.MakeLower();
-    if (!playlist.m_strKeyUri.IsEmpty() && wcsncmp(strKeyTest, L"http", 4) != 0 &&
+    if (!playlist.m_strKeyUri.IsEmpty() && !IsWebAddress(playlist.m_strKeyUri, true) &&
         output.Matches(playlist.m_strKeyUri))
         return true;
     for (int i = 0; i < playlist.m_arrSegments.GetSize(); ++i)

@@ -2,6 +2,7 @@
 #include "engine/Fetch.h"
 
 #include "engine/Internet.h"
+#include "engine/Location.h"
 #include "framework/File.h"
 
 #include <algorithm>
@@ -586,9 +587,7 @@ bool LoadKeyData(CString strUri, std::vector<unsigned char> &key, DWORD *pcbKey)
     DWORD &cbKey = pcbKey ? *pcbKey : dwDummy;
     cbKey = 0;
 
-    CString strLower = strUri;
-    strLower.MakeLower();
-    if (wcsncmp(strLower, L"http", 4) == 0)
+    if (IsWebAddress(strUri, true))
     {
         CHttpFetch fetch(
             [] { return InternetOpenA("Dremlox/1.21", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0); },

@@ -32,7 +32,7 @@ BOOL DownloadToFile(LPCWSTR pszUrl, LPCWSTR pszPath);
 // The body of pszUrl decoded from UTF-8 and trimmed; empty on any failure.
 CString DownloadText(LPCTSTR pszUrl);
 
-// The key bytes from a web address (any case of "http") or from a local file.
+// The key bytes from a web address ("http://" or "https://" in any case) or from a local file.
 bool LoadKeyData(CString strUri, std::vector<unsigned char> &key, DWORD *pcbKey);
 
 // The top playlist's text for CPlaylist::Load; false when the fetch fails.

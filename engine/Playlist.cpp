@@ -2,6 +2,7 @@
 #include "engine/Playlist.h"
 
 #include "engine/Fetch.h"
+#include "engine/Location.h"
 #include "framework/File.h"
 
 #include <cwchar>
@@ -209,7 +210,7 @@ void CPlaylist::ReadKeyLine(const CString &strLine, bool bLocal)
     if (nClose < 0)
         return;
     CString value = strLine.Mid(nStart, nClose - nStart);
-    if (BeginsWith(value, L"http"))
+    if (IsWebAddress(value, false))
         m_strKeyUri = value;
     else
     {
@@ -240,12 +241,12 @@ void CPlaylist::ParseLine(CString strLine, bool bLocal, unsigned long long &nSeq
     }
     if (strLine.Find(L".ts") >= 1)
     {
-        m_arrSegments.Add(BeginsWith(strLine, L"http") ? strLine : m_strBase + strLine);
+        m_arrSegments.Add(IsWebAddress(strLine, false) ? strLine : m_strBase + strLine);
         return;
     }
     if (strLine.Find(L".m3u8") >= 1)
     {
-        m_strSubPlaylist = BeginsWith(strLine, L"http") ? strLine : m_strBase + strLine;
+        m_strSubPlaylist = IsWebAddress(strLine, false) ? strLine : m_strBase + strLine;
         if (bLocal)
             m_strSubPlaylist.Replace(L'/', L'\\');
     }
@@ -259,7 +260,7 @@ BOOL CPlaylist::Load(LPCTSTR pszLocation)
 
     try
     {
-        if (BeginsWith(strLocation, L"http"))
+        if (IsWebAddress(strLocation, false))
         {
             SetBaseFromUrl(strLocation);
             CString strText;

@@ -225,6 +225,28 @@ TEST(RunSingle, AnOutputThatIsAnInputFailsAndLeavesEveryInput)
     EXPECT_EQ(ReadAll(tmp / L"Été\\out.ts"), "s0s1s2");
 }
 
+// Names beginning with "http" are files beside their playlist, whatever the current folder.
+TEST(RunSingle, HttpNamesAreFilesBesideThePlaylist)
+{
+    CTempFolder tmp, other;
+    const CString strMaster = tmp.Write(L"m.m3u8", "http_sub.m3u8\n");
+    tmp.Write(L"http_sub.m3u8", Playlist({"s1.ts", "http_seg.ts"}));
+    tmp.Write(L"s1.ts", "one");
+    tmp.Write(L"http_seg.ts", "two");
+    other.Write(L"http_sub.m3u8", Playlist({"x.ts"}));
+    other.Write(L"x.ts", "other");
+    const CCurrentFolderOverride cwd(other.Path());
+    CRunFixture run(tmp);
+    for (const wchar_t *pszOutput : {L"http_seg.ts", L"out.ts"})
+    {
+        run.SingleJob(strMaster, tmp / pszOutput);
+        run.m_ui.Click(IDC_BUTTON_START);
+        ASSERT_TRUE(run.WaitForRunEnd());
+        EXPECT_EQ(run.Info().back(), *pszOutput == L'h' ? L"输出文件不能与输入文件相同" : L"视频合并完成！");
+    }
+    EXPECT_EQ(ReadAll(tmp / L"http_seg.ts") + ReadAll(tmp / L"out.ts"), "twoonetwo");
+}
+
 // While a slow download runs the dialog is locked; Stop ends the download in flight, and the dialog
 // comes back with the stopped job counted as failed.
 TEST(RunSingle, LockedWhileRunningAndStopEndsTheJob)

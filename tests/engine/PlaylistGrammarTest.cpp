@@ -1,4 +1,5 @@
 // tests/engine/PlaylistGrammarTest.cpp: the line grammar, base rules and record operations.
+#include "engine/Location.h"
 #include "engine/Playlist.h"
 #include "tests/support/TempFolder.h"
 
@@ -152,6 +153,7 @@ TEST(PlaylistGrammar, LocalFileSeparators)
         {"web nested turns / too", L"http://h/x/v.m3u8\n", {}, L"", L"http:\\\\h\\x\\v.m3u8"},
         {"empty line in the middle", L"a.ts\n\n\nb.ts", {dir + L"a.ts", dir + L"b.ts"}, L"", L""},
         {"absolute segment", L"https://h/a.ts\r\n", {L"https://h/a.ts"}, L"", L""},
+        {"key name beginning with http", L"#EXT-X-KEY:URI=\"httpkey.bin\"\n", {}, dir + L"httpkey.bin", L""},
         {"utf-8 name", L"\x89c6\x9891 1.ts\n", {dir + L"\x89c6\x9891 1.ts"}, L"", L""},
     };
     int i = 0;
@@ -165,6 +167,18 @@ TEST(PlaylistGrammar, LocalFileSeparators)
         EXPECT_EQ(Narrow(p.m_strBase), Narrow(dir)) << c.name;
         ExpectRecord(p, c);
     }
+}
+
+// Only "http://" and "https://" begin a web address; the any-case test takes them in capitals too.
+TEST(PlaylistGrammar, WebAddressRule)
+{
+    for (const wchar_t *psz : {L"http://a/b.ts", L"https://a/b.ts", L"http://"})
+        EXPECT_TRUE(IsWebAddress(psz, false) && IsWebAddress(psz, true)) << Narrow(psz);
+    for (const wchar_t *psz : {L"HTTPS://a", L"Http://"})
+        EXPECT_TRUE(!IsWebAddress(psz, false) && IsWebAddress(psz, true)) << Narrow(psz);
+    for (const wchar_t *psz :
+         {L"http_seg.ts", L"httpkey.bin", L"http:/x", L"http:", L"https:/x", L"HTTPx", L""})
+        EXPECT_TRUE(!IsWebAddress(psz, false) && !IsWebAddress(psz, true)) << Narrow(psz);
 }
 
 TEST(PlaylistGrammar, LocalFileOpenAndBase)
