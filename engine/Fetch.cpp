@@ -424,7 +424,7 @@ void RunRequest(CExchange &exchange, HINTERNET hRoot, const std::wstring &url, D
     CHttpGet get(hRoot);
     if (!exchange.Answered(get.Send(url.c_str(), [&] { return exchange.Alive(); })))
         return;
-    // Each hand-over wakes the other thread: one per read cost a fifth of the throughput over loopback.
+    // Each hand-over wakes the other thread: one for every read cost a tenth of the throughput over loopback.
     const DWORD cbChunk = cbRead * kReadsPerChunk;
     std::vector<char> buffer;
     for (;;)
