@@ -302,7 +302,7 @@ TEST_F(MergeOneTest, ASegmentThatDoesNotDecryptIsAppendedAsReadAndFailsTheJob)
 }
 
 // A stop ends the download in flight: only the segments before it are in the output.
-TEST_F(MergeOneTest, AStopEndsTheJobAtTheNextSegment)
+TEST_F(MergeOneTest, AStopEndsTheDownloadInFlight)
 {
     const std::string a = Bytes('a', 2000, 1), b = Bytes('b', 30000, 2), c = Bytes('c', 1000, 3);
     m_server.Set("/s0.ts", a);
@@ -323,12 +323,7 @@ TEST_F(MergeOneTest, AStopEndsTheJobAtTheNextSegment)
         std::vector<int> positions;
     };
     const Case cases[] = {
-        {"before the playlist is fetched",
-         "/mid.m3u8",
-         nullptr,
-         "",
-         Strings({L"用户中止操作"}),
-         {}},
+        {"before the playlist is fetched", "/mid.m3u8", nullptr, "", Strings({L"用户中止操作"}), {}},
         {"during the middle segment",
          "/mid.m3u8",
          "/slow1.ts",
