@@ -482,14 +482,17 @@ public:
         }
         return m_exchange->WaitForAnswer();
     }
-    // The next bytes of the body; n is 0 at its end. False on a failure, a Stop or a stall.
-    bool Read(const char *&p, DWORD &n)
+    // Hands the body to take(p, n) piece by piece, until its end or until take returns false (it has all
+    // it wants). False on a failure, a Stop or a stall.
+    template <typename Take> bool ReadBody(Take take)
     {
-        if (!m_exchange->Take(m_chunk))
-            return false;
-        p = m_chunk.data();
-        n = DWORD(m_chunk.size());
-        return true;
+        for (;;)
+        {
+            if (!m_exchange->Take(m_chunk))
+                return false;
+            if (m_chunk.empty() || !take(m_chunk.data(), DWORD(m_chunk.size())))
+                return true;
+        }
     }
 
 private:
@@ -512,16 +515,11 @@ bool ReadText(LPCWSTR pszAgent, LPCWSTR pszUrl, CString &strText)
         return false;
     // Decoded once at the end, so that a character split between two reads stays whole.
     std::string bytes;
-    for (;;)
-    {
-        const char *p = nullptr;
-        DWORD n = 0;
-        if (!fetch.Read(p, n))
-            return false;
-        if (n == 0)
-            break;
-        bytes.append(p, n);
-    }
+    if (!fetch.ReadBody([&](const char *p, DWORD n) {
+            bytes.append(p, n);
+            return true;
+        }))
+        return false;
     strText = Utf8ToString(bytes.data(), int(bytes.size()));
     return true;
 }
@@ -547,16 +545,11 @@ BOOL DownloadToFile(LPCWSTR pszUrl, LPCWSTR pszPath)
         return FALSE;
     try
     {
-        for (;;)
-        {
-            const char *p = nullptr;
-            DWORD n = 0;
-            if (!fetch.Read(p, n))
-                return FALSE;
-            if (n == 0)
-                break;
-            file.Write(p, n);
-        }
+        if (!fetch.ReadBody([&](const char *p, DWORD n) {
+                file.Write(p, n);
+                return true;
+            }))
+            return FALSE;
         file.Close();
     }
     catch (const CFileException &)
@@ -596,16 +589,11 @@ bool LoadKeyData(CString strUri, std::vector<unsigned char> &key, DWORD *pcbKey)
             return false;
         // One buffer's worth at most: an AES-128 key is 16 bytes, far below it.
         key.clear();
-        while (key.size() < kKeyReadSize)
-        {
-            const char *p = nullptr;
-            DWORD n = 0;
-            if (!fetch.Read(p, n))
-                return false;
-            if (n == 0)
-                break;
-            key.insert(key.end(), p, p + std::min<size_t>(n, kKeyReadSize - key.size()));
-        }
+        if (!fetch.ReadBody([&](const char *p, DWORD n) {
+                key.insert(key.end(), p, p + std::min<size_t>(n, kKeyReadSize - key.size()));
+                return key.size() < kKeyReadSize;
+            }))
+            return false;
         if (key.empty())
             return false;
         cbKey = DWORD(key.size());
